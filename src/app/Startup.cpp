@@ -1,0 +1,55 @@
+#include "Startup.h"
+
+#include "VellamorDesktopMain.h"
+#include "about.h"
+#include "common/AppInfo.h"
+#include "common/Error.h"
+#include "common/StandardError.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <memory>
+
+namespace vellamor {
+
+int runPanel(QApplication &app, const platform::Platform &platform, const StartupOptions &options)
+{
+    app.setApplicationName(kApplicationTitle);
+    app.setQuitOnLastWindowClosed(true);
+
+    auto fail = [&platform](const QString &message) {
+        platform.dialogs->messageBox(nullptr, standardErrorText(message), kApplicationTitle, platform::Buttons::Ok,
+                                     platform::Icon::Error);
+        return 0;
+    };
+
+    std::unique_ptr<TForm3> form;
+    std::unique_ptr<TAboutBox> splash;
+    try {
+        form = std::make_unique<TForm3>(platform);
+        form->FormCreate();
+
+        // The splash belongs to the application, not to the main window, which
+        // is not shown yet. It closes itself, or the user closes it earlier.
+        splash = std::make_unique<TAboutBox>();
+        splash->Timer1->setInterval(options.splashMilliseconds);
+        splash->Timer1->start();
+        splash->exec();
+        splash->Timer1->stop();
+    } catch (const Error &e) {
+        return fail(e.message());
+    } catch (const std::exception &e) {
+        return fail(QString::fromLocal8Bit(e.what()));
+    }
+
+    form->PageControl1->setCurrentIndex(0);
+    form->show();
+    form->raise();
+    form->activateWindow();
+    if (options.whenShown)
+        QTimer::singleShot(0, form.get(), [&options, &form] { options.whenShown(*form); });
+    app.exec();
+    return 0;
+}
+
+} // namespace vellamor

@@ -1,0 +1,9 @@
+#include "app/VellamorDesktopMain.h"
+
+namespace vellamor {
+
+void TForm3::LoadGlobalConfig() {}
+
+void TForm3::SaveGlobalConfig() {}
+
+} // namespace vellamor

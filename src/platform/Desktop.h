@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace vellamor::platform {
+
+// The desktop shell: opens a web page in the user's default browser.
+class Desktop
+{
+public:
+    virtual ~Desktop() = default;
+    virtual bool openUrl(const QString &url) = 0;
+};
+
+class QtDesktop final : public Desktop
+{
+public:
+    bool openUrl(const QString &url) override;
+};
+
+} // namespace vellamor::platform

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace vellamor::platform {
+
+enum class Buttons { Ok, YesNo };
+enum class Icon { None, Error, Question, Information, Warning };
+
+// The answers keep the numbers the classic message box API uses, so the
+// code that asks reads like the code that answers (IDYES is 6).
+enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+// Modal message boxes and file pickers. The panel asks through this interface
+// only, so tests can answer every box in advance and see what was shown.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // owner may be null: the box then belongs to no window.
+    virtual Answer messageBox(QWidget *owner, const QString &text, const QString &caption, Buttons buttons,
+                              Icon icon) = 0;
+
+    // A file to open: the full path, or empty text when the user cancelled.
+    virtual QString openFile(QWidget *owner, const QString &startPath) = 0;
+
+    // An existing directory: the full path, or empty text when the user cancelled.
+    virtual QString existingDirectory(QWidget *owner, const QString &startPath) = 0;
+};
+
+} // namespace vellamor::platform

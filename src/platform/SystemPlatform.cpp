@@ -1,0 +1,17 @@
+#include "Platform.h"
+#include "QtDialogs.h"
+
+namespace vellamor::platform {
+
+Platform makeSystemPlatform()
+{
+    Platform p;
+    p.dialogs = std::make_shared<QtDialogs>();
+    p.fileSystem = std::make_shared<LocalFileSystem>();
+    p.desktop = std::make_shared<QtDesktop>();
+    p.serviceManager = makeSystemServiceManager();
+    p.addressTable = makeSystemAddressTable();
+    return p;
+}
+
+} // namespace vellamor::platform

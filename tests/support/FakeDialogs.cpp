@@ -1,0 +1,29 @@
+#include "FakeDialogs.h"
+
+namespace vellamor::test {
+
+platform::Answer FakeDialogs::messageBox(QWidget *owner, const QString &text, const QString &caption,
+                                         platform::Buttons buttons, platform::Icon icon)
+{
+    ShownBox box{owner, owner != nullptr, text, caption, buttons, icon};
+    boxes.append(box);
+    if (whileShown)
+        whileShown(box);
+    if (!answers.isEmpty())
+        return answers.dequeue();
+    return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+}
+
+QString FakeDialogs::openFile(QWidget *owner, const QString &)
+{
+    fileDialogOwners.append(owner);
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+}
+
+QString FakeDialogs::existingDirectory(QWidget *owner, const QString &)
+{
+    fileDialogOwners.append(owner);
+    return directoryAnswers.isEmpty() ? QString() : directoryAnswers.dequeue();
+}
+
+} // namespace vellamor::test

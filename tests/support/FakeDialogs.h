@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QList>
+#include <QPointer>
+#include <QQueue>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace vellamor::test {
+
+// One message box as the panel asked for it.
+struct ShownBox
+{
+    QPointer<QWidget> owner;
+    bool hadOwner = false;
+    QString text;
+    QString caption;
+    platform::Buttons buttons = platform::Buttons::Ok;
+    platform::Icon icon = platform::Icon::None;
+};
+
+// Records every box and answers from a script. Without a scripted answer a
+// Yes/No box answers No and an OK box answers OK. File pickers answer from
+// their own queues (empty text = the user cancelled).
+class FakeDialogs final : public platform::Dialogs
+{
+public:
+    platform::Answer messageBox(QWidget *owner, const QString &text, const QString &caption,
+                                platform::Buttons buttons, platform::Icon icon) override;
+    QString openFile(QWidget *owner, const QString &startPath) override;
+    QString existingDirectory(QWidget *owner, const QString &startPath) override;
+
+    void answerNext(platform::Answer answer) { answers.enqueue(answer); }
+
+    QList<ShownBox> boxes;
+    QQueue<platform::Answer> answers;
+    QQueue<QString> fileAnswers;
+    QQueue<QString> directoryAnswers;
+    QList<QPointer<QWidget>> fileDialogOwners;
+    // Runs inside the box, as if the user waited there (timers keep ticking in a real box).
+    std::function<void(const ShownBox &)> whileShown;
+};
+
+} // namespace vellamor::test

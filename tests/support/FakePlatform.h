@@ -1,0 +1,54 @@
+#pragma once
+
+#include "FakeDialogs.h"
+#include "platform/Platform.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vellamor::test {
+
+// An address table that answers what the test tells it.
+class FakeAddressTable final : public platform::AddressTable
+{
+public:
+    std::vector<std::string> ipv4Addresses() override { return addresses; }
+    std::vector<std::string> addresses{"127.0.0.1"};
+};
+
+// Records the pages the panel asked the desktop to open.
+class FakeDesktop final : public platform::Desktop
+{
+public:
+    bool openUrl(const QString &url) override
+    {
+        opened.append(url);
+        return succeed;
+    }
+    QStringList opened;
+    bool succeed = true;
+};
+
+// A platform for tests: scripted dialogs, a temporary executable directory,
+// a fake address table and desktop, and no service manager.
+struct FakePlatform
+{
+    FakePlatform();
+
+    QString dir() const { return tempDir.path(); }
+    QString path(const QString &name) const;
+    platform::Platform platform() const;
+
+    QTemporaryDir tempDir;
+    std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
+    std::shared_ptr<platform::FileSystem> fileSystem;
+    std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
+    std::shared_ptr<platform::ServiceManager> serviceManager;
+    std::shared_ptr<FakeAddressTable> addressTable = std::make_shared<FakeAddressTable>();
+    std::shared_ptr<platform::LineClientFactory> lineClients;
+};
+
+} // namespace vellamor::test
