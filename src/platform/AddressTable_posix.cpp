@@ -1,10 +1,9 @@
 #include "AddressTable.h"
 
-// Chosen in CMake for systems without an address table backend: no addresses.
 namespace vellamor::platform {
 
 namespace {
-class NullAddressTable final : public AddressTable
+class PosixAddressTable final : public AddressTable
 {
 public:
     std::vector<std::string> ipv4Addresses() override { return {}; }
@@ -13,7 +12,7 @@ public:
 
 std::unique_ptr<AddressTable> makeSystemAddressTable()
 {
-    return std::make_unique<NullAddressTable>();
+    return std::make_unique<PosixAddressTable>();
 }
 
 } // namespace vellamor::platform
