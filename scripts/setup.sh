@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Shared set-up of run.sh and test.sh: installs the Debian packages that are
+# missing (nothing is downloaded when everything is there), then configures
+# and builds one build directory.
+#
+#   scripts/setup.sh [--tests] [build-dir] [extra cmake arguments...]
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+
+want_tests=0
+if [ "${1:-}" = "--tests" ]; then
+    want_tests=1
+    shift
+fi
+build_dir=${1:-build}
+shift || true
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+          qt6-qpa-plugins fonts-dejavu-core)
+if [ "$want_tests" = 1 ]; then
+    # A private D-Bus for the service tests, iproute2 to compare the address
+    # list with, and the MinGW cross compiler and Wine for the Windows backends.
+    packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+if [ ! -f "$build_dir/build.ninja" ]; then
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+elif [ "$#" -gt 0 ]; then
+    cmake -S . -B "$build_dir" "$@" >/dev/null
+fi
+cmake --build "$build_dir" -j "$(nproc)"

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test:
+#   1. a warning-free build (-Wall -Wextra -Werror) and the whole suite;
+#   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the management tests under ThreadSanitizer.
+# GUI tests run on the offscreen platform; no display is needed.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build"
+scripts/setup.sh --tests build -DVELLAMOR_WERROR=ON
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELLAMOR_WERROR=ON \
+    -DVELLAMOR_SANITIZE=address,undefined -DVELLAMOR_BUILD_BENCH=OFF
+# The Windows backends run under Wine from the first pass; they do not link our sanitizers.
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE windows)
+
+echo "== ThreadSanitizer (management)"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp"
+if [ ! -f build-tsan/build.ninja ]; then
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLAMOR_SANITIZE=thread \
+        -DVELLAMOR_BUILD_BENCH=OFF >/dev/null
+fi
+mapfile -t tsan_targets < <(cd build && ctest -N -L management | sed -n 's/^ *Test *#[0-9]*: *//p')
+if [ "${#tsan_targets[@]}" -gt 0 ]; then
+    cmake --build build-tsan -j "$jobs" --target "${tsan_targets[@]}"
+    (cd build-tsan && ctest --output-on-failure -j "$jobs" -L management)
+fi
+echo "All test passes finished."

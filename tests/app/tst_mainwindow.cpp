@@ -1,0 +1,422 @@
+// The main window as the administrator meets it: its controls and their
+// defaults, the page tree, start-up loading, first activation, the menus.
+
+#include "FakePlatform.h"
+#include "app/VellamorDesktopMain.h"
+#include "app/Widgets.h"
+#include "app/about.h"
+#include "common/Error.h"
+#include "common/Paths.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace vellamor;
+using namespace vellamor::test;
+
+namespace {
+
+// A file system whose checks can be made to fail, to break start-up at the
+// logs step, and which records the directories it was asked to create.
+class BrokenFileSystem final : public platform::FileSystem
+{
+public:
+    explicit BrokenFileSystem(QString dir) : m_real(std::move(dir)) {}
+    QString executableDir() const override { return m_real.executableDir(); }
+    bool directoryExists(const QString &path) const override
+    {
+        if (failDirectoryCheck)
+            throw Error(QStringLiteral("Cannot look at %1!").arg(path));
+        return m_real.directoryExists(path);
+    }
+    bool fileExists(const QString &path) const override { return m_real.fileExists(path); }
+    bool createDirectory(const QString &path) override
+    {
+        created.append(path);
+        return m_real.createDirectory(path);
+    }
+
+    bool failDirectoryCheck = false;
+    QStringList created;
+
+private:
+    platform::LocalFileSystem m_real;
+};
+
+QString captionOf(QObject *object)
+{
+    if (auto *label = qobject_cast<QLabel *>(object))
+        return label->text();
+    if (auto *button = qobject_cast<QAbstractButton *>(object))
+        return button->text();
+    if (auto *group = qobject_cast<QGroupBox *>(object))
+        return group->title();
+    if (auto *edit = qobject_cast<QLineEdit *>(object))
+        return edit->text();
+    if (auto *action = qobject_cast<QAction *>(object))
+        return action->text();
+    if (auto *menu = qobject_cast<QMenu *>(object))
+        return menu->title();
+    return QStringLiteral("<no caption>");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void controlsHaveTheirCaptionsAndDefaults_data();
+    void controlsHaveTheirCaptionsAndDefaults();
+    void startsOnTheServicePageWithNoNodeSelected();
+    void pageTreeSwitchesPages_data();
+    void pageTreeSwitchesPages();
+    void timersHaveTheirIntervals();
+    void logsDirectoryIsCreatedWhenMissing();
+    void logsDirectoryIsLeftAloneWhenPresent();
+    void logsDirectoryThatCannotBeMadeIsSilent();
+    void errorInStartupSkipsTheLaterSteps();
+    void handlerErrorsGoToTheStandardErrorBox();
+    void checkForUpdatesOpensTheUpdatePage();
+    void aboutOpensAFreshBoxEachTime();
+    void exitAndToolButtonCloseTheWindow_data();
+    void exitAndToolButtonCloseTheWindow();
+};
+
+void TestMainWindow::controlsHaveTheirCaptionsAndDefaults_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+
+    const std::pair<const char *, const char *> rows[] = {
+        {"Intelligent1", "System"},
+        {"Exit1", "Exit"},
+        {"Help1", "Help"},
+        {"IntelligentPorts1", "Check for updates"},
+        {"About1", "About"},
+        {"Delete1", "Delete Rule"},
+        {"GroupBox1", "Service Status"},
+        {"status_lbl", "Stopped"},
+        {"GroupBox2", "Users Status"},
+        {"TotalPorts_lbl", "? users are connected"},
+        {"GroupBox3", "Service Management"},
+        {"StartService_lbl", "Start Service"},
+        {"StopService_lbl", "Stop Service"},
+        {"PauseService_lbl", "Pause Service"},
+        {"ResumeService_lbl", "Resume Service"},
+        {"UninstallService_lbl", "Uninstall Service"},
+        {"InstallService_lbl", "Reinstall Service"},
+        {"Button1", "Save"},
+        {"GroupBox8", "Maximum Allowed Connections"},
+        {"MaxCon_txt", "0"},
+        {"GroupBox13", "Log Directory"},
+        {"DefaultLogFolder_txt", ""},
+        {"GroupBox5", "Application Server"},
+        {"Label1", "IPs On this System"},
+        {"SpeedButton1", ">"},
+        {"SpeedButton2", "<"},
+        {"Label8", "IPs To use for this port"},
+        {"ActivateOnAll_chk", "Activate on all Ips"},
+        {"GroupBox7", "Application Service Port"},
+        {"lport", "88"},
+        {"GroupBox4", "Management Server"},
+        {"Label4", "IPs On this System"},
+        {"SpeedButton3", ">"},
+        {"SpeedButton4", "<"},
+        {"Label2", "IPs To use for this port"},
+        {"ActivateOnAll_chk2", "Activate on all Ips"},
+        {"GroupBox9", "Port"},
+        {"mport", "1011"},
+        {"GroupBox6", "Management Server Password"},
+        {"Label6", "Password :"},
+        {"ServerPass_txt", ""},
+        {"Label7", "Confirm Password :"},
+        {"ConfirmServerPass_txt", ""},
+        {"GroupBox10", "Default Connection Policy"},
+        {"PolicyReject_radio", "Reject All"},
+        {"PolicyAccept_radio", "Accept All"},
+        {"Button2", "Add Rule"},
+        {"Button3", "Clear"},
+        {"GroupBox12", "Rules (RuleSet file content)"},
+        {"GroupBox14", "Key File"},
+        {"KeyFile_txt", ""},
+        {"GroupBox15", "Certificate File"},
+        {"CertFile_txt", ""},
+        {"GroupBox11", "Database Configuration"},
+        {"Label21", "This version support only Embeded Firebird Database"},
+    };
+    for (const auto &[name, caption] : rows)
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption);
+}
+
+void TestMainWindow::controlsHaveTheirCaptionsAndDefaults()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    QObject *control = form.findChild<QObject *>(name);
+    QVERIFY2(control, qPrintable(name));
+    QCOMPARE(captionOf(control), caption);
+}
+
+void TestMainWindow::startsOnTheServicePageWithNoNodeSelected()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Vellamor Cloud Server"));
+    QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1MainService);
+    QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("Service"));
+    QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("Configuration"));
+    QCOMPARE(form.PageControl2->currentWidget(), form.TabSheet5ConfigGeneral);
+    QVERIFY(form.TreeView1->selectedItems().isEmpty());
+    QCOMPARE(form.TreeView1->topLevelItemCount(), 6);
+    QVERIFY(form.PolicyReject_radio->isChecked());
+    QVERIFY(!form.ActivateOnAll_chk->isChecked());
+    QVERIFY(!form.ActivateOnAll_chk2->isChecked());
+    QCOMPARE(form.ServerPass_txt->echoMode(), QLineEdit::Password);
+    QCOMPARE(form.ConfirmServerPass_txt->echoMode(), QLineEdit::Password);
+    QCOMPARE(form.ToolButton9->toolTip(), QStringLiteral("Exit"));
+    QVERIFY(form.ToolButton9->text().isEmpty() || form.ToolButton9->toolButtonStyle() == Qt::ToolButtonIconOnly);
+    QVERIFY(form.N3->isSeparator());
+
+    // Exactly the grey picture shows before anything is known about the service.
+    form.show();
+    QVERIFY(form.StatusUnknown->isVisible());
+    QVERIFY(!form.StatusRunning->isVisible());
+    QVERIFY(!form.StatusStoped->isVisible());
+    QVERIFY(!form.ServicePaused->isVisible());
+    // The configuration pages change only through the tree.
+    QVERIFY(!form.PageControl2->tabBar()->isVisible());
+
+    QCOMPARE(form.ManagementSettings, ManagementSettingsRecord{});
+    QVERIFY(form.ServiceName.isEmpty());
+    QVERIFY(!form.Activated);
+}
+
+void TestMainWindow::pageTreeSwitchesPages_data()
+{
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("page");
+
+    QTest::newRow("General") << 0 << "General" << "TabSheet5ConfigGeneral";
+    QTest::newRow("Application Service") << 1 << "Application Service" << "TabSheet7ConfigApplication";
+    QTest::newRow("Management Service") << 2 << "Management Service" << "TabSheet8Management";
+    QTest::newRow("Security") << 3 << "Security" << "TabSheet2ConfigSecurity";
+    QTest::newRow("SSL") << 4 << "SSL" << "TabSheet3ConfigSSL";
+    QTest::newRow("Database") << 5 << "Database" << "TabSheet6ConfigDatabase";
+    // The match is exact and case-sensitive: these leave the page where it was.
+    QTest::newRow("lower case") << 4 << "ssl" << "TabSheet2ConfigSecurity";
+    QTest::newRow("trailing blank") << 5 << "Database " << "TabSheet2ConfigSecurity";
+    QTest::newRow("unknown") << 0 << "Logging" << "TabSheet2ConfigSecurity";
+}
+
+void TestMainWindow::pageTreeSwitchesPages()
+{
+    QFETCH(int, node);
+    QFETCH(QString, text);
+    QFETCH(QString, page);
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.PageControl1->setCurrentWidget(form.TabSheet4Config);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    // Start from the Security page, chosen the way a user does.
+    QTreeWidgetItem *security = form.TreeView1->topLevelItem(3);
+    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
+                      form.TreeView1->visualItemRect(security).center());
+    QCOMPARE(form.PageControl2->currentWidget()->objectName(), QStringLiteral("TabSheet2ConfigSecurity"));
+
+    QTreeWidgetItem *item = form.TreeView1->topLevelItem(node);
+    item->setText(0, text);
+    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {}, form.TreeView1->visualItemRect(item).center());
+    QCOMPARE(form.PageControl2->currentWidget()->objectName(), page);
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+}
+
+void TestMainWindow::timersHaveTheirIntervals()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    QCOMPARE(form.Timer1->interval(), 10);
+    QVERIFY(!form.Timer1->isActive());
+    QCOMPARE(form.Timer2->interval(), 5000);
+    QVERIFY(form.Timer2->isActive());
+    QCOMPARE(form.Timer3->interval(), 10);
+    QVERIFY(!form.Timer3->isActive());
+}
+
+void TestMainWindow::logsDirectoryIsCreatedWhenMissing()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    QVERIFY(QFileInfo(fake.path(QStringLiteral("logs"))).isDir());
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+}
+
+void TestMainWindow::logsDirectoryIsLeftAloneWhenPresent()
+{
+    FakePlatform fake;
+    QVERIFY(QDir(fake.dir()).mkdir(QStringLiteral("logs")));
+    QFile old(fake.path(QStringLiteral("logs")) + QStringLiteral("/server.log"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("yesterday\n");
+    old.close();
+
+    auto fs = std::make_shared<BrokenFileSystem>(fake.dir());
+    fake.fileSystem = fs;
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    QVERIFY(fs->created.isEmpty());
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("yesterday\n"));
+}
+
+void TestMainWindow::logsDirectoryThatCannotBeMadeIsSilent()
+{
+    // /proc refuses new directories even to root; a read-only parent does the
+    // same for everyone else.
+    FakePlatform fake;
+    auto fs = std::make_shared<BrokenFileSystem>(QStringLiteral("/proc"));
+    fake.fileSystem = fs;
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    QCOMPARE(fs->created.size(), 1);
+    QVERIFY(!QFileInfo(QStringLiteral("/proc/logs")).exists());
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+}
+
+void TestMainWindow::errorInStartupSkipsTheLaterSteps()
+{
+    FakePlatform fake;
+    fake.addressTable->addresses = {"127.0.0.1", "10.1.2.3"};
+    QFile rules(fake.path(QStringLiteral("rules.txt")));
+    QVERIFY(rules.open(QIODevice::WriteOnly));
+    rules.write("POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\n");
+    rules.close();
+    QFile config(fake.path(QStringLiteral("gc.xml")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("<global><ACC><port>99</port></ACC><Management><port>2222</port></Management></global>");
+    config.close();
+
+    auto fs = std::make_shared<BrokenFileSystem>(fake.dir());
+    fs->failDirectoryCheck = true;
+    fake.fileSystem = fs;
+    TForm3 form(fake.platform());
+    form.FormCreate();
+
+    // One standard error box...
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    const ShownBox &box = fake.dialogs->boxes.first();
+    QCOMPARE(box.caption, QStringLiteral("Vellamor Application Server Desktop"));
+    QCOMPARE(box.text, QStringLiteral("Cannot look at %1!").arg(fake.path(QStringLiteral("logs"))));
+    QCOMPARE(box.icon, platform::Icon::Error);
+    QCOMPARE(box.buttons, platform::Buttons::Ok);
+    // ...nothing after the failing step ran: neither gc.xml nor rules.txt was read.
+    QCOMPARE(form.lport->text(), QStringLiteral("88"));
+    QCOMPARE(form.mport->text(), QStringLiteral("1011"));
+    QCOMPARE(form.RulesList->count(), 0);
+    QVERIFY(form.PolicyReject_radio->isChecked());
+    QVERIFY(fs->created.isEmpty());
+}
+
+void TestMainWindow::handlerErrorsGoToTheStandardErrorBox()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    bool after = false;
+    form.guarded([] { throw Error(QStringLiteral("Disk on fire")); });
+    form.guarded([&after] { after = true; });
+    QVERIFY(after);
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    QCOMPARE(fake.dialogs->boxes.first().text, QStringLiteral("Disk on fire."));
+    QCOMPARE(fake.dialogs->boxes.first().owner.data(), &form);
+}
+
+void TestMainWindow::checkForUpdatesOpensTheUpdatePage()
+{
+    FakePlatform fake;
+    fake.desktop->succeed = false;
+    TForm3 form(fake.platform());
+    form.IntelligentPorts1->trigger();
+    QCOMPARE(fake.desktop->opened.size(), 1);
+    QVERIFY(fake.desktop->opened.first().startsWith(QStringLiteral("https://")));
+    // A browser that does not start is not reported.
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+}
+
+void TestMainWindow::aboutOpensAFreshBoxEachTime()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.show();
+    for (int i = 0; i < 3; ++i) {
+        QPointer<TAboutBox> shown;
+        bool timerRunning = true;
+        QString name, version;
+        QTimer::singleShot(0, &form, [&] {
+            shown = qobject_cast<TAboutBox *>(QApplication::activeModalWidget());
+            if (!shown)
+                return;
+            // It does not close by itself: its timer is not running.
+            timerRunning = shown->Timer1->isActive();
+            name = shown->ProductName->text();
+            version = shown->Version->text();
+            shown->close();
+        });
+        form.About1->trigger();
+        QCOMPARE(name, QStringLiteral("Vellamor"));
+        QCOMPARE(version, QStringLiteral("Cloud Server Version 0.1 (beta)"));
+        QVERIFY(!timerRunning);
+        // The box is gone once closed: the next one is a new window.
+        QVERIFY(shown.isNull());
+    }
+}
+
+void TestMainWindow::exitAndToolButtonCloseTheWindow_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("System > Exit") << "menu";
+    QTest::newRow("tool bar button") << "toolbar";
+    QTest::newRow("close box") << "close";
+}
+
+void TestMainWindow::exitAndToolButtonCloseTheWindow()
+{
+    QFETCH(QString, how);
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (how == QLatin1String("menu"))
+        form.Exit1->trigger();
+    else if (how == QLatin1String("toolbar"))
+        QTest::mouseClick(form.ToolButton9, Qt::LeftButton);
+    else
+        form.close();
+    QVERIFY(!form.isVisible());
+    // Nothing keeps ticking behind a closed window.
+    QVERIFY(!form.Timer2->isActive());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

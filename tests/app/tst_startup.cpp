@@ -1,0 +1,97 @@
+// The program's start-up sequence as the administrator sees it: the splash,
+// then the main window on its Service page, and exit code 0 at the end.
+
+#include "FakePlatform.h"
+#include "app/Startup.h"
+#include "app/VellamorDesktopMain.h"
+#include "app/about.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace vellamor;
+using namespace vellamor::test;
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void splashClosesItselfThenTheWindowShows();
+    void closingTheSplashEarlyShowsTheWindowAtOnce();
+    void exitEndsTheProgramWithCodeZero();
+};
+
+void TestStartup::splashClosesItselfThenTheWindowShows()
+{
+    FakePlatform fake;
+    bool splashSeen = false;
+    bool windowHiddenDuringSplash = false;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (auto *splash = qobject_cast<TAboutBox *>(QApplication::activeModalWidget())) {
+            splashSeen = true;
+            QVERIFY(splash->Timer1->isActive());
+            windowHiddenDuringSplash = true;
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (qobject_cast<TForm3 *>(w) && w->isVisible())
+                    windowHiddenDuringSplash = false;
+            }
+        }
+    });
+    probe.start();
+
+    StartupOptions options;
+    options.splashMilliseconds = 100;
+    int page = -1;
+    bool visible = false;
+    options.whenShown = [&](TForm3 &form) {
+        page = form.PageControl1->currentIndex();
+        visible = form.isVisible();
+        form.Exit1->trigger();
+    };
+    QCOMPARE(runPanel(*qApp, fake.platform(), options), 0);
+    QVERIFY(splashSeen);
+    QVERIFY(windowHiddenDuringSplash);
+    QVERIFY(visible);
+    QCOMPARE(page, 0);
+}
+
+void TestStartup::closingTheSplashEarlyShowsTheWindowAtOnce()
+{
+    FakePlatform fake;
+    StartupOptions options;
+    options.splashMilliseconds = 10 * 60 * 1000; // would outlast the test's own time limit
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *splash = qobject_cast<TAboutBox *>(QApplication::activeModalWidget()))
+            splash->close(); // the close box
+    });
+    closer.start();
+    bool shown = false;
+    options.whenShown = [&](TForm3 &form) {
+        shown = form.isVisible();
+        form.close();
+    };
+    QCOMPARE(runPanel(*qApp, fake.platform(), options), 0);
+    QVERIFY(shown);
+}
+
+void TestStartup::exitEndsTheProgramWithCodeZero()
+{
+    FakePlatform fake;
+    StartupOptions options;
+    options.splashMilliseconds = 1;
+    options.whenShown = [](TForm3 &form) { QTimer::singleShot(20, &form, [&form] { form.Exit1->trigger(); }); };
+    QCOMPARE(runPanel(*qApp, fake.platform(), options), 0);
+    // The logs directory was made during start-up.
+    QVERIFY(QFileInfo(fake.path(QStringLiteral("logs"))).isDir());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
