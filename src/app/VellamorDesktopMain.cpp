@@ -129,7 +129,7 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent) : QMainWindow(paren
 
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     PageControl1->setIconSize(QSize(16, 16));
-    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 100px; }"));
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 100px; }"));
     PageControl1->addTab(buildServicePage(), icon("service"), tr("Service"));
     PageControl1->addTab(buildConfigurationPage(), icon("configuration"), tr("Configuration"));
     PageControl1->setCurrentIndex(0);
@@ -149,7 +149,10 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent) : QMainWindow(paren
     wireEvents();
     installFieldHelpers();
 
-    resize(qMax(507, sizeHint().width()), qMax(384, sizeHint().height()));
+    // The window opens a little larger than its classic 507 x 384 client area:
+    // today's default fonts need the room.
+    const QSize minimum = minimumSizeHint();
+    resize(qMax(620, minimum.width()), qMax(500, minimum.height()));
 
     // The service timer runs from the moment the window exists.
     Timer2->start();
@@ -172,7 +175,9 @@ void TForm3::buildMenus()
     MainMenu1 = named(new QMenuBar(this), "MainMenu1");
     setMenuBar(MainMenu1);
 
-    Intelligent1 = named(MainMenu1->addMenu(icon("system"), tr("System")), "Intelligent1");
+    // A menu bar shows a menu's icon instead of its title, so the System menu
+    // title stays text only; its items carry the icons.
+    Intelligent1 = named(MainMenu1->addMenu(tr("System")), "Intelligent1");
     Exit1 = named(Intelligent1->addAction(icon("exit"), tr("Exit")), "Exit1");
 
     Help1 = named(MainMenu1->addMenu(tr("Help")), "Help1");

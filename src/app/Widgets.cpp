@@ -99,6 +99,10 @@ HeaderBand::HeaderBand(const QString &title, const QString &subtitle, QWidget *p
     p.setColor(QPalette::Window, bandColour());
     p.setColor(QPalette::WindowText, Qt::white);
     setPalette(p);
+    for (QLabel *label : {m_title, m_subtitle}) {
+        label->setPalette(p);
+        label->setForegroundRole(QPalette::WindowText);
+    }
 
     QFont titleFont = m_title->font();
     titleFont.setBold(true);

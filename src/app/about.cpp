@@ -52,7 +52,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     Version->setObjectName(QStringLiteral("Version"));
     texts->addWidget(Version);
     texts->addStretch(1);
-    Label1 = new QLabel(tr("Copyright \u00A9 2026 Vellamor. All rights reserved."), Panel1);
+    Label1 = new QLabel(tr("\u00A9 2026 Vellamor. All rights reserved."), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     QFont small = Label1->font();

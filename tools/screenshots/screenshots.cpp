@@ -1,0 +1,56 @@
+// Renders every page of the panel, as it looks after start-up on the given
+// executable directory, into PNG files. Used for the pictures in docs/.
+
+#include "app/VellamorDesktopMain.h"
+#include "app/about.h"
+#include "platform/QtDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace vellamor;
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        qWarning("usage: vellamor-screenshots <output-dir> [executable-dir]");
+        return 2;
+    }
+    const QString out = args.at(1);
+    QDir().mkpath(out);
+
+    platform::Platform p = platform::makeSystemPlatform();
+    if (args.size() > 2)
+        p.fileSystem = std::make_shared<platform::LocalFileSystem>(args.at(2));
+    TForm3 form(p);
+    form.FormCreate();
+    form.show();
+    form.activateWindow();
+
+    auto shoot = [&](QWidget *w, const QString &name) {
+        QApplication::processEvents();
+        w->grab().save(QDir(out).filePath(name));
+    };
+
+    QTimer::singleShot(1500, [&] {
+        shoot(&form, QStringLiteral("service.png"));
+        form.PageControl1->setCurrentIndex(1);
+        const char *names[] = {"general", "application", "management", "security", "ssl", "database"};
+        for (int i = 0; i < 6; ++i) {
+            form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(i));
+            shoot(&form, QStringLiteral("config-%1.png").arg(QLatin1StringView(names[i])));
+        }
+        TAboutBox about;
+        about.show();
+        shoot(&about, QStringLiteral("about.png"));
+        about.close();
+        form.close();
+        app.quit();
+    });
+    return app.exec();
+}
