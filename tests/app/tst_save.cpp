@@ -1,0 +1,241 @@
+// Save as the administrator uses it: the checks and their messages, what is
+// written, the rules reload it asks for, and the field helpers around it.
+
+#include "FakePlatform.h"
+#include "app/VellamorDesktopMain.h"
+#include "common/Paths.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace vellamor;
+using namespace vellamor::test;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Test rows name paths by placeholders: <dir> an existing directory, <file> an
+// existing file, <missing> nothing at all, <logs> the default log directory.
+QString resolve(const FakePlatform &fake, QString text)
+{
+    text.replace(QLatin1String("<dir>"), fake.path(QStringLiteral("somedir")));
+    text.replace(QLatin1String("<file>"), fake.path(QStringLiteral("some.file")));
+    text.replace(QLatin1String("<missing>"), fake.path(QStringLiteral("nothing-here")));
+    text.replace(QLatin1String("<logs>"), fake.path(QStringLiteral("logs")));
+    return text;
+}
+
+} // namespace
+
+class TestSave : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusals_data();
+    void refusals();
+    void digitFilter_data();
+    void digitFilter();
+    void loadedTextIsNotFiltered();
+    void browseButtonsFillTheirField_data();
+    void browseButtonsFillTheirField();
+};
+
+void TestSave::refusals_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("confirmation");
+    QTest::addColumn<QString>("logDir");
+    QTest::addColumn<QString>("keyFile");
+    QTest::addColumn<QString>("certFile");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("logDirAfter");
+
+    QTest::newRow("empty password") << "" << "" << "<dir>" << "" << "" << "Invalid password" << "<dir>";
+    QTest::newRow("empty password, confirmation typed")
+        << "" << "secret" << "<dir>" << "" << "" << "Invalid password" << "<dir>";
+    QTest::newRow("confirmation differs in case")
+        << "Secret" << "secret" << "<dir>" << "" << "" << "Password confirmation failed" << "<dir>";
+    QTest::newRow("confirmation empty")
+        << "Secret" << "" << "<dir>" << "" << "" << "Password confirmation failed" << "<dir>";
+    QTest::newRow("log directory missing")
+        << "pw" << "pw" << "<missing>" << "" << "" << "Specified log directory dont exist" << "<missing>";
+    QTest::newRow("log directory is a file")
+        << "pw" << "pw" << "<file>" << "" << "" << "Specified log directory dont exist" << "<file>";
+    QTest::newRow("key file missing")
+        << "pw" << "pw" << "<dir>" << "<missing>" << "" << "Specified key file dont exist" << "<dir>";
+    QTest::newRow("key file is a directory")
+        << "pw" << "pw" << "<dir>" << "<dir>" << "<file>" << "Specified key file dont exist" << "<dir>";
+    QTest::newRow("certificate missing")
+        << "pw" << "pw" << "<dir>" << "<file>" << "<missing>" << "Specified certificate file dont exist" << "<dir>";
+    QTest::newRow("certificate is a directory")
+        << "pw" << "pw" << "<dir>" << "" << "<dir>" << "Specified certificate file dont exist" << "<dir>";
+    // The default fills the empty field and stays there although a later check refuses.
+    QTest::newRow("empty log directory, key missing")
+        << "pw" << "pw" << "" << "<missing>" << "" << "Specified key file dont exist" << "<logs>";
+}
+
+void TestSave::refusals()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, confirmation);
+    QFETCH(QString, logDir);
+    QFETCH(QString, keyFile);
+    QFETCH(QString, certFile);
+    QFETCH(QString, message);
+    QFETCH(QString, logDirAfter);
+
+    FakePlatform fake;
+    QVERIFY(QDir(fake.dir()).mkdir(QStringLiteral("somedir")));
+    writeFile(fake.path(QStringLiteral("some.file")), "x");
+    writeFile(fake.path(QStringLiteral("gc.xml")), "<global/>");
+    writeFile(fake.path(QStringLiteral("rules.txt")), "POLICY ACCEPT\r\n");
+
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    form.PageControl1->setCurrentIndex(1);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.ServerPass_txt->setText(password);
+    form.ConfirmServerPass_txt->setText(confirmation);
+    form.DefaultLogFolder_txt->setText(resolve(fake, logDir));
+    form.KeyFile_txt->setText(resolve(fake, keyFile));
+    form.CertFile_txt->setText(resolve(fake, certFile));
+    fake.dialogs->boxes.clear();
+
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    const ShownBox &box = fake.dialogs->boxes.first();
+    QCOMPARE(box.text, message);
+    QCOMPARE(box.caption, QStringLiteral("Error"));
+    QCOMPARE(box.buttons, platform::Buttons::Ok);
+    QCOMPARE(box.icon, platform::Icon::None);
+    QCOMPARE(box.owner.data(), &form);
+
+    // Nothing written, nothing sent, the page and the fields as they were.
+    QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))), QByteArray("<global/>"));
+    QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), QByteArray("POLICY ACCEPT\r\n"));
+    QVERIFY(!form.Timer3->isActive());
+    QCOMPARE(form.PageControl1->currentIndex(), 1);
+    QCOMPARE(form.ServerPass_txt->text(), password);
+    QCOMPARE(form.KeyFile_txt->text(), resolve(fake, keyFile));
+    QCOMPARE(form.DefaultLogFolder_txt->text(), resolve(fake, logDirAfter));
+}
+
+void TestSave::digitFilter_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown");
+
+    for (const char *field : {"lport", "mport", "MaxCon_txt"}) {
+        QTest::addRow("%s typed digits", field) << field << false << "8080" << "8080";
+        QTest::addRow("%s typed letters and signs", field) << field << false << "1a-2 b3+$x4" << "1234";
+        QTest::addRow("%s pasted with blanks", field) << field << true << " 80 80\n" << "8080";
+        QTest::addRow("%s pasted hex", field) << field << true << "0x1F" << "01";
+        QTest::addRow("%s pasted letters only", field) << field << true << "abc" << "";
+    }
+}
+
+void TestSave::digitFilter()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, paste);
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.show();
+    auto *edit = form.findChild<QLineEdit *>(field);
+    QVERIFY(edit);
+    edit->clear();
+    edit->setFocus();
+    if (paste) {
+        QApplication::clipboard()->setText(input);
+        edit->paste();
+    } else {
+        QTest::keyClicks(edit, input);
+    }
+    QCOMPARE(edit->text(), shown);
+
+    // Editing keys still work.
+    edit->setText(QStringLiteral("123"));
+    edit->setCursorPosition(3);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(edit->text(), QStringLiteral("12"));
+    edit->setCursorPosition(0);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("2"));
+}
+
+void TestSave::loadedTextIsNotFiltered()
+{
+    // A hand-edited gc.xml may hold anything; the field shows what it holds.
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.lport->setText(QStringLiteral("abc"));
+    QCOMPARE(form.lport->text(), QStringLiteral("abc"));
+}
+
+void TestSave::browseButtonsFillTheirField_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("directory");
+
+    QTest::newRow("log directory") << "SpeedButton5" << "DefaultLogFolder_txt" << true;
+    QTest::newRow("key file") << "SpeedButton6" << "KeyFile_txt" << false;
+    QTest::newRow("certificate file") << "SpeedButton7" << "CertFile_txt" << false;
+}
+
+void TestSave::browseButtonsFillTheirField()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QFETCH(bool, directory);
+
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.show();
+    auto *edit = form.findChild<QLineEdit *>(field);
+    auto *picker = form.findChild<QAbstractButton *>(button);
+    QVERIFY(edit && picker);
+    edit->setText(QStringLiteral("before"));
+
+    // Cancelled: the field keeps its text.
+    QTest::mouseClick(picker, Qt::LeftButton);
+    QCOMPARE(edit->text(), QStringLiteral("before"));
+
+    const QString chosen = fake.dir() + (directory ? QStringLiteral("/chosen dir") : QStringLiteral("/keys/my.key"));
+    (directory ? fake.dialogs->directoryAnswers : fake.dialogs->fileAnswers).enqueue(chosen);
+    QTest::mouseClick(picker, Qt::LeftButton);
+    QCOMPARE(edit->text(), QDir::toNativeSeparators(chosen));
+    QCOMPARE(fake.dialogs->fileDialogOwners.size(), 2);
+    QCOMPARE(fake.dialogs->fileDialogOwners.last().data(), &form);
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+}
+
+QTEST_MAIN(TestSave)
+#include "tst_save.moc"
