@@ -7,6 +7,7 @@
 #include "common/StandardError.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 #include <memory>
 
@@ -43,6 +44,12 @@ int runPanel(QApplication &app, const platform::Platform &platform, const Startu
     }
 
     form->PageControl1->setCurrentIndex(0);
+    // The window opens in the middle of the screen it starts on.
+    if (const QScreen *screen = form->screen()) {
+        QRect frame = form->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        form->move(frame.topLeft());
+    }
     form->show();
     form->raise();
     form->activateWindow();
