@@ -120,6 +120,11 @@ QWidget *configPage(const char *name, int index, QWidget *parent, QVBoxLayout **
 
 TForm3::TForm3(platform::Platform platform, QWidget *parent) : QMainWindow(parent), m_platform(std::move(platform))
 {
+    // Every outside service has to be there before the first event can use it.
+    if (!m_platform.dialogs || !m_platform.fileSystem || !m_platform.desktop || !m_platform.serviceManager ||
+        !m_platform.addressTable)
+        throw Error(QStringLiteral("The panel is missing one of its system services and cannot start"));
+
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kMainWindowCaption);
     setWindowIcon(icon("app"));

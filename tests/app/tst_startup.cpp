@@ -23,6 +23,7 @@ private Q_SLOTS:
     void splashClosesItselfThenTheWindowShows();
     void closingTheSplashEarlyShowsTheWindowAtOnce();
     void exitEndsTheProgramWithCodeZero();
+    void errorBeforeTheMessageLoopIsShownAndExitsWithZero();
 };
 
 void TestStartup::splashClosesItselfThenTheWindowShows()
@@ -91,6 +92,23 @@ void TestStartup::exitEndsTheProgramWithCodeZero()
     QCOMPARE(runPanel(*qApp, fake.platform(), options), 0);
     // The logs directory was made during start-up.
     QVERIFY(QFileInfo(fake.path(QStringLiteral("logs"))).isDir());
+}
+
+void TestStartup::errorBeforeTheMessageLoopIsShownAndExitsWithZero()
+{
+    FakePlatform fake;
+    platform::Platform broken = fake.platform();
+    broken.addressTable.reset();
+    bool shown = false;
+    StartupOptions options;
+    options.whenShown = [&shown](TForm3 &) { shown = true; };
+    QCOMPARE(runPanel(*qApp, broken, options), 0);
+    QVERIFY(!shown);
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    const ShownBox &box = fake.dialogs->boxes.first();
+    QCOMPARE(box.caption, QStringLiteral("Vellamor Application Server Desktop"));
+    QCOMPARE(box.icon, platform::Icon::Error);
+    QCOMPARE(box.text, QStringLiteral("The panel is missing one of its system services and cannot start."));
 }
 
 QTEST_MAIN(TestStartup)
