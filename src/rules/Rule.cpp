@@ -169,7 +169,7 @@ QColor TForm33::enabledFieldColour()
 QColor TForm33::disabledFieldColour()
 {
     // The classic system scroll-bar grey.
-    return QColor(200, 200, 200);
+    return {200, 200, 200};
 }
 
 void TForm33::setFieldStates(bool single, bool block, bool range)
@@ -178,6 +178,8 @@ void TForm33::setFieldStates(bool single, bool block, bool range)
         field->setEnabled(enabled);
         QPalette p = field->palette();
         p.setColor(QPalette::Base, enabled ? enabledFieldColour() : disabledFieldColour());
+        // Values typed for another mode stay in their fields; keep them legible.
+        p.setColor(QPalette::Disabled, QPalette::Text, QColor(109, 109, 109));
         field->setPalette(p);
     };
     set(singleip, single);

@@ -26,7 +26,7 @@ QByteArray fileBytes(const QListWidgetItem *item)
 {
     const QVariant stored = item->data(kFileBytesRole);
     if (stored.isValid()) {
-        const QByteArray bytes = stored.toByteArray();
+        QByteArray bytes = stored.toByteArray();
         if (QString::fromLocal8Bit(bytes) == item->text())
             return bytes;
     }
