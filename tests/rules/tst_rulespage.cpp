@@ -1,0 +1,366 @@
+#include "FakePlatform.h"
+#include "app/VellamorDesktopMain.h"
+#include "common/AppInfo.h"
+#include "common/Error.h"
+#include "rules/Rule.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace vellamor;
+using vellamor::test::FakePlatform;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+QStringList entries(const TForm3 &window)
+{
+    QStringList texts;
+    for (int row = 0; row < window.RulesList->count(); ++row)
+        texts << window.RulesList->item(row)->text();
+    return texts;
+}
+
+void clickRadio(QRadioButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+void typeInto(QLineEdit *field, const QString &keys)
+{
+    QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(field->width() - 4, field->height() / 2));
+    QTest::keyClicks(field, keys);
+}
+
+// Clicks "Add Rule" on the Security page and works the dialog it opens.
+void addRule(TForm3 &window, const std::function<void(TForm33 &)> &steps)
+{
+    bool opened = false;
+    QTimer::singleShot(0, &window, [&] {
+        if (auto *dialog = qobject_cast<TForm33 *>(QApplication::activeModalWidget())) {
+            opened = true;
+            steps(*dialog);
+        }
+        // Never leave the modal loop waiting on a failed step.
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    QTest::mouseClick(window.Button2, Qt::LeftButton);
+    QVERIFY(opened);
+}
+
+void composeSingleIp(TForm33 &dialog, const QString &address, const QString &typeKey)
+{
+    clickRadio(dialog.RadioButton1);
+    typeInto(dialog.singleip, address);
+    QTest::keyClicks(dialog.RuleType, typeKey);
+    QTest::mouseClick(dialog.Button3, Qt::LeftButton);
+}
+
+const QByteArray kTwoRules = "POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\nACCEPT 192.168.1.10-20\r\n";
+
+} // namespace
+
+class TestRulesPage : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakePlatform> m_fake;
+    std::unique_ptr<TForm3> m_window;
+
+    QString rulesPath() const { return m_fake->path(QStringLiteral("rules.txt")); }
+
+    // Builds the window and runs its start-up loading, as the program does.
+    void start()
+    {
+        m_window = std::make_unique<TForm3>(m_fake->platform());
+        m_window->FormCreate();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_fake = std::make_unique<FakePlatform>();
+        QVERIFY(m_fake->tempDir.isValid());
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_fake.reset();
+    }
+
+    // rules.txt as found, the page it gives, and the file a Save writes back.
+    void loadAndSave_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("acceptAll");
+        QTest::addColumn<QStringList>("rules");
+        QTest::addColumn<QByteArray>("saved");
+
+        QTest::newRow("missing") << false << QByteArray() << false << QStringList() << QByteArray("POLICY REJECT\r\n");
+        QTest::newRow("empty file") << true << QByteArray() << false << QStringList()
+                                    << QByteArray("POLICY REJECT\r\n");
+        QTest::newRow("policy first, two rules")
+            << true << kTwoRules << true << QStringList{"REJECT 10.0.0.0/8", "ACCEPT 192.168.1.10-20"} << kTwoRules;
+        QTest::newRow("policy lines anywhere, last decides")
+            << true << QByteArray("A 1\r\nPOLICY ACCEPT\r\nB 2\r\nPOLICY REJECT\r\nC 3\r\n") << false
+            << QStringList{"A 1", "B 2", "C 3"} << QByteArray("POLICY REJECT\r\nA 1\r\nB 2\r\nC 3\r\n");
+        QTest::newRow("unknown word and short line leave the policy")
+            << true << QByteArray("POLICY ACCEPT\nPOLICY DENY\nPOLICY ACCEP\nPOLICY\nX\n") << true << QStringList{"X"}
+            << QByteArray("POLICY ACCEPT\r\nX\r\n");
+        QTest::newRow("character 7 and the tail are not read")
+            << true << QByteArray("POLICY-ACCEPTED\n") << true << QStringList() << QByteArray("POLICY ACCEPT\r\n");
+        QTest::newRow("lower case is a rule") << true << QByteArray("policy accept\nPolicy REJECT\n") << false
+                                              << QStringList{"policy accept", "Policy REJECT"}
+                                              << QByteArray("POLICY REJECT\r\npolicy accept\r\nPolicy REJECT\r\n");
+        QTest::newRow("no policy line") << true << QByteArray("ACCEPT 1.2.3.4\r\n") << false
+                                        << QStringList{"ACCEPT 1.2.3.4"}
+                                        << QByteArray("POLICY REJECT\r\nACCEPT 1.2.3.4\r\n");
+        QTest::newRow("LF line ends, last line without one")
+            << true << QByteArray("POLICY ACCEPT\nREJECT 1.2.3.4\nACCEPT 0.0.0.0") << true
+            << QStringList{"REJECT 1.2.3.4", "ACCEPT 0.0.0.0"}
+            << QByteArray("POLICY ACCEPT\r\nREJECT 1.2.3.4\r\nACCEPT 0.0.0.0\r\n");
+        QTest::newRow("empty lines are entries")
+            << true << QByteArray("POLICY REJECT\r\n\r\nA\r\n\r\n") << false << QStringList{"", "A", ""}
+            << QByteArray("POLICY REJECT\r\n\r\nA\r\n\r\n");
+        QTest::newRow("a CR counts as line end only right before LF")
+            << true << QByteArray("A\rB\r\r\nC\r") << false << QStringList{"A\rB\r", "C\r"}
+            << QByteArray("POLICY REJECT\r\nA\rB\r\r\nC\r\r\n");
+        QTest::newRow("duplicates kept") << true << QByteArray("X\r\nX\r\n") << false << QStringList{"X", "X"}
+                                         << QByteArray("POLICY REJECT\r\nX\r\nX\r\n");
+
+        // Lines are read whole whatever their length.
+        for (int length : {254, 255, 256, 600, 5000}) {
+            const QByteArray line = "ACCEPT " + QByteArray(length - 7, 'x');
+            const QByteArray file = "POLICY ACCEPT\r\n" + line + "\r\nREJECT 0.0.0.0\r\n";
+            QTest::addRow("line of %d characters", length)
+                << true << file << true << QStringList{QString::fromLatin1(line), "REJECT 0.0.0.0"} << file;
+        }
+
+        // Text outside ASCII: shown in the system code page, written back as read.
+        const QByteArray utf8 = "POLICY REJECT\r\n# caf\xC3\xA9\r\n";
+        QTest::newRow("code page text") << true << utf8 << false << QStringList{QStringLiteral("# caf\u00E9")} << utf8;
+        const QByteArray foreign = "POLICY REJECT\r\n# caf\xE9 \xFF\r\n";
+        QTest::newRow("bytes the code page cannot show")
+            << true << foreign << false << QStringList{QStringLiteral("# caf\uFFFD \uFFFD")} << foreign;
+    }
+
+    void loadAndSave()
+    {
+        QFETCH(bool, exists);
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, saved);
+        if (exists)
+            writeAll(rulesPath(), file);
+        start();
+
+        QTEST(m_window->PolicyAccept_radio->isChecked(), "acceptAll");
+        QCOMPARE(m_window->PolicyReject_radio->isChecked(), !m_window->PolicyAccept_radio->isChecked());
+        QTEST(entries(*m_window), "rules");
+        QVERIFY(m_fake->dialogs->boxes.isEmpty());
+
+        m_window->SaveRules();
+        QCOMPARE(readAll(rulesPath()), saved);
+
+        // What was saved survives further cycles byte for byte.
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            start();
+            m_window->SaveRules();
+            QCOMPARE(readAll(rulesPath()), saved);
+        }
+    }
+
+    // A rules.txt that cannot be read is passed over without a word.
+    void unreadableFileIsSilent()
+    {
+        QVERIFY(QDir().mkdir(rulesPath()));
+        start();
+        QVERIFY(m_fake->dialogs->boxes.isEmpty());
+        QVERIFY(m_window->PolicyReject_radio->isChecked());
+        QCOMPARE(m_window->RulesList->count(), 0);
+    }
+
+    void policyChoiceReachesTheFile()
+    {
+        writeAll(rulesPath(), "POLICY REJECT\r\nA\r\n");
+        start();
+        clickRadio(m_window->PolicyAccept_radio);
+        QVERIFY(m_window->PolicyAccept_radio->isChecked());
+        QVERIFY(!m_window->PolicyReject_radio->isChecked());
+        m_window->SaveRules();
+        QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\nA\r\n"));
+    }
+
+    void clearThenSave()
+    {
+        writeAll(rulesPath(), kTwoRules);
+        start();
+        QTest::mouseClick(m_window->Button3, Qt::LeftButton);
+        QCOMPARE(m_window->RulesList->count(), 0);
+        QVERIFY(m_window->PolicyAccept_radio->isChecked());
+        m_window->SaveRules();
+        QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\n"));
+    }
+
+    void deleteRemovesTheSelectedEntryOnly()
+    {
+        writeAll(rulesPath(), "POLICY REJECT\r\nA\r\nB\r\nC\r\n");
+        start();
+        m_window->Delete1->trigger();
+        QCOMPARE(entries(*m_window), QStringList({"A", "B", "C"}));
+
+        m_window->RulesList->setCurrentRow(1);
+        m_window->Delete1->trigger();
+        QCOMPARE(entries(*m_window), QStringList({"A", "C"}));
+        m_window->SaveRules();
+        QCOMPARE(readAll(rulesPath()), QByteArray("POLICY REJECT\r\nA\r\nC\r\n"));
+    }
+
+    void addedRulesGoToTheEnd()
+    {
+        writeAll(rulesPath(), kTwoRules);
+        start();
+        addRule(*m_window, [](TForm33 &d) { composeSingleIp(d, QStringLiteral("10.1.2.3"), QStringLiteral("R")); });
+        addRule(*m_window, [](TForm33 &d) { composeSingleIp(d, QStringLiteral("10.1.2.3"), QStringLiteral("R")); });
+        addRule(*m_window, [](TForm33 &d) {
+            clickRadio(d.RadioButton3);
+            typeInto(d.range1, QStringLiteral("192.168.1.10"));
+            typeInto(d.range2, QStringLiteral("20"));
+            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
+            QTest::mouseClick(d.Button3, Qt::LeftButton);
+        });
+        QCOMPARE(entries(*m_window), QStringList({"REJECT 10.0.0.0/8", "ACCEPT 192.168.1.10-20", "REJECT 10.1.2.3",
+                                                  "REJECT 10.1.2.3", "ACCEPT 192.168.1.10-20"}));
+        QVERIFY(m_fake->dialogs->boxes.isEmpty());
+        m_window->SaveRules();
+        QCOMPARE(readAll(rulesPath()), kTwoRules + "REJECT 10.1.2.3\r\nREJECT 10.1.2.3\r\nACCEPT 192.168.1.10-20\r\n");
+    }
+
+    void leavingWithoutARuleAddsNothing_data()
+    {
+        QTest::addColumn<int>("refusals");
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("cancel at once") << 0 << false;
+        QTest::newRow("cancel after refusals") << 3 << false;
+        QTest::newRow("close box after a refusal") << 1 << true;
+    }
+
+    void leavingWithoutARuleAddsNothing()
+    {
+        QFETCH(int, refusals);
+        QFETCH(bool, closeBox);
+        start();
+        addRule(*m_window, [&](TForm33 &d) {
+            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
+            clickRadio(d.RadioButton2);
+            typeInto(d.cidr1, QStringLiteral("10.0.0.0"));
+            for (int i = 0; i < refusals; ++i)
+                QTest::mouseClick(d.Button3, Qt::LeftButton); // no prefix
+            if (closeBox)
+                d.close();
+            else
+                QTest::mouseClick(d.Button2, Qt::LeftButton);
+        });
+        QCOMPARE(m_window->RulesList->count(), 0);
+        QCOMPARE(m_fake->dialogs->boxes.size(), refusals);
+        for (const test::ShownBox &box : std::as_const(m_fake->dialogs->boxes))
+            QCOMPARE(box.text, QStringLiteral("Invalid CIDR."));
+    }
+
+    void secondOpeningStartsFresh()
+    {
+        start();
+        addRule(*m_window, [](TForm33 &d) {
+            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
+            clickRadio(d.RadioButton3);
+            typeInto(d.range1, QStringLiteral("1.2.3.4"));
+            typeInto(d.range2, QStringLiteral("9"));
+            QTest::mouseClick(d.Button2, Qt::LeftButton);
+        });
+        addRule(*m_window, [](TForm33 &d) {
+            QVERIFY(d.RadioButton4->isChecked());
+            QCOMPARE(d.RuleType->currentIndex(), -1);
+            QVERIFY(d.RuleLine.isEmpty());
+            for (QLineEdit *field : {d.singleip, d.cidr1, d.range1})
+                QCOMPARE(field->displayText(), QStringLiteral("   .   .   .   "));
+            for (QLineEdit *field : {d.cidr2, d.range2})
+                QCOMPARE(field->displayText(), QStringLiteral("   "));
+            QVERIFY(!d.range1->isEnabled());
+            QTest::mouseClick(d.Button2, Qt::LeftButton);
+        });
+        QCOMPARE(m_window->RulesList->count(), 0);
+    }
+
+    // A rule set that cannot be written stops with the file's name and the
+    // system's reason, shown in the standard error box by the caller.
+    void saveFailureIsReported_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("rules.txt is a directory") << "directory"
+                                                  << "directory";
+        QTest::newRow("executable directory gone") << "no directory"
+                                                   << "No such file";
+    }
+
+    void saveFailureIsReported()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        start();
+        new QListWidgetItem(QStringLiteral("ACCEPT 1.2.3.4"), m_window->RulesList);
+        if (fault == "directory")
+            QVERIFY(QDir().mkdir(rulesPath()));
+        else
+            QVERIFY(m_fake->tempDir.remove());
+
+        QString message;
+        try {
+            m_window->SaveRules();
+            QFAIL("the save did not fail");
+        } catch (const Error &e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(rulesPath()), qPrintable(message));
+        QVERIFY2(message.contains(reason, Qt::CaseInsensitive), qPrintable(message));
+
+        m_window->guarded([this] { m_window->SaveRules(); });
+        QCOMPARE(m_fake->dialogs->boxes.size(), 1);
+        const test::ShownBox &box = m_fake->dialogs->boxes.first();
+        QCOMPARE(box.caption, QString(kApplicationTitle));
+        QCOMPARE(box.icon, platform::Icon::Error);
+        QVERIFY(box.text.startsWith(message));
+        QCOMPARE(QFileInfo(rulesPath()).isFile(), false);
+    }
+};
+
+QTEST_MAIN(TestRulesPage)
+#include "tst_rulespage.moc"
