@@ -4,6 +4,7 @@
 #include "app/VellamorDesktopMain.h"
 #include "app/about.h"
 #include "platform/QtDialogs.h"
+#include "rules/Rule.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,6 +46,10 @@ int main(int argc, char **argv)
             form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(i));
             shoot(&form, QStringLiteral("config-%1.png").arg(QLatin1StringView(names[i])));
         }
+        TForm33 rule(*p.dialogs, &form);
+        rule.show();
+        shoot(&rule, QStringLiteral("addrule.png"));
+        rule.close();
         TAboutBox about;
         about.show();
         shoot(&about, QStringLiteral("about.png"));
