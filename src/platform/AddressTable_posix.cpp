@@ -1,6 +1,7 @@
 #include "AddressTable.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <cstring>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -33,9 +34,9 @@ public:
                 continue;
             sockaddr_in address{};
             std::memcpy(&address, entry->ifa_addr, sizeof address);
-            char text[INET_ADDRSTRLEN] = {};
-            if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text))
-                addresses.emplace_back(text);
+            std::array<char, INET_ADDRSTRLEN> text{};
+            if (inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size()))
+                addresses.emplace_back(text.data());
         }
         return addresses;
     }

@@ -47,8 +47,7 @@ class TestBindingLists : public QObject
     std::unique_ptr<FakePlatform> m_fake;
     std::unique_ptr<TForm3> m_window;
 
-    template<typename T>
-    T *child(const QString &name)
+    template<typename T> T *child(const QString &name)
     {
         T *found = m_window->findChild<T *>(name);
         if (!found)
@@ -127,10 +126,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("target");
-        QTest::newRow("application >") << "SpeedButton1" << "SystemIPS" << "SelectedIPs";
-        QTest::newRow("application <") << "SpeedButton2" << "SelectedIPs" << "SystemIPS";
-        QTest::newRow("management >") << "SpeedButton3" << "SystemIPS2" << "SelectedIPs2";
-        QTest::newRow("management <") << "SpeedButton4" << "SelectedIPs2" << "SystemIPS2";
+        QTest::newRow("application >") << "SpeedButton1"
+                                       << "SystemIPS"
+                                       << "SelectedIPs";
+        QTest::newRow("application <") << "SpeedButton2"
+                                       << "SelectedIPs"
+                                       << "SystemIPS";
+        QTest::newRow("management >") << "SpeedButton3"
+                                      << "SystemIPS2"
+                                      << "SelectedIPs2";
+        QTest::newRow("management <") << "SpeedButton4"
+                                      << "SelectedIPs2"
+                                      << "SystemIPS2";
     }
 
     void moveButtons()
@@ -175,8 +182,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("system");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("add");
-        QTest::newRow("application") << "ActivateOnAll_chk" << "SystemIPS" << "SelectedIPs" << "SpeedButton1";
-        QTest::newRow("management") << "ActivateOnAll_chk2" << "SystemIPS2" << "SelectedIPs2" << "SpeedButton3";
+        QTest::newRow("application") << "ActivateOnAll_chk"
+                                     << "SystemIPS"
+                                     << "SelectedIPs"
+                                     << "SpeedButton1";
+        QTest::newRow("management") << "ActivateOnAll_chk2"
+                                    << "SystemIPS2"
+                                    << "SelectedIPs2"
+                                    << "SpeedButton3";
     }
 
     void activateOnAll()
