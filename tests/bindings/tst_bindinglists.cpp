@@ -57,10 +57,12 @@ class TestBindingLists : public QObject
 
     // A window showing the page of `control`, its system lists filled from
     // the table as start-up fills them.
-    void openWindowOn(const QString &control, const std::vector<std::string> &table)
+    void openWindowOn(const QString &control, const QStringList &table)
     {
         m_fake = std::make_unique<FakePlatform>();
-        m_fake->addressTable->addresses = table;
+        m_fake->addressTable->addresses.clear();
+        for (const QString &address : table)
+            m_fake->addressTable->addresses.push_back(address.toStdString());
         m_window = std::make_unique<TForm3>(m_fake->platform());
         m_window->FillSystemIPs(m_window->SystemIPS);
         m_window->FillSystemIPs(m_window->SystemIPS2);
@@ -107,10 +109,7 @@ private Q_SLOTS:
     void fillSystemIPs()
     {
         QFETCH(QStringList, table);
-        std::vector<std::string> rows;
-        for (const QString &address : table)
-            rows.push_back(address.toStdString());
-        openWindowOn(QStringLiteral("SystemIPS"), rows);
+        openWindowOn(QStringLiteral("SystemIPS"), table);
 
         for (QListWidget *list : {m_window->SystemIPS, m_window->SystemIPS2}) {
             QCOMPARE(entries(list), table);
@@ -199,7 +198,7 @@ private Q_SLOTS:
         QFETCH(QString, chosen);
         QFETCH(QString, add);
         const QStringList table{"127.0.0.1", "10.0.0.5", "192.168.1.20", "172.16.0.1"};
-        openWindowOn(box, {"127.0.0.1", "10.0.0.5", "192.168.1.20", "172.16.0.1"});
+        openWindowOn(box, table);
         auto *all = child<QCheckBox>(box);
         auto *systemList = child<QListWidget>(system);
         auto *chosenList = child<QListWidget>(chosen);
