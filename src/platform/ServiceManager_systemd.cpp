@@ -59,8 +59,8 @@ QString connectionName()
 struct SystemdServiceManager::Entry
 {
     bool isService = false;
-    QString unit;        // "VellamorServer.service"
-    QString path;        // the unit's object path
+    QString unit; // "VellamorServer.service"
+    QString path; // the unit's object path
     std::uint32_t access = 0;
 };
 
@@ -135,8 +135,7 @@ ServiceManager::Handle SystemdServiceManager::openManager()
     return handle;
 }
 
-ServiceManager::Handle SystemdServiceManager::openService(Handle manager, const std::string &name,
-                                                          std::uint32_t access)
+ServiceManager::Handle SystemdServiceManager::openService(Handle manager, const std::string &name, std::uint32_t access)
 {
     if (!entry(manager, false) || name.empty() || access == 0 || (access & ~kKnownRights) != 0)
         return nullptr;
@@ -235,8 +234,8 @@ std::uint32_t SystemdServiceManager::stateOfUnit(const QString &activeState, con
         return StopPending;
     if (activeState == QLatin1StringView("inactive") || activeState == QLatin1StringView("failed"))
         return Stopped;
-    if (activeState == QLatin1StringView("active") || activeState == QLatin1StringView("reloading")
-        || activeState == QLatin1StringView("refreshing")) {
+    if (activeState == QLatin1StringView("active") || activeState == QLatin1StringView("reloading") ||
+        activeState == QLatin1StringView("refreshing")) {
         // Newer systemd also knows "frozen-by-parent" and "freezing-by-parent";
         // an older one has no freezer at all and reports nothing.
         if (freezerState.isEmpty() || freezerState == QLatin1StringView("running"))

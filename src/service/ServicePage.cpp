@@ -30,8 +30,7 @@ bool confirmed(const platform::Platform &platform, const char *question)
     // The questions belong to no window: the page and its timer stay live
     // behind them.
     return platform.dialogs->messageBox(nullptr, QLatin1StringView(question), confirmationCaption(),
-                                        platform::Buttons::YesNo, platform::Icon::Question)
-           == platform::Answer::Yes;
+                                        platform::Buttons::YesNo, platform::Icon::Question) == platform::Answer::Yes;
 }
 
 } // namespace

@@ -29,18 +29,18 @@ public:
 
     // The script.
     bool managerOpens = true;
-    bool serviceOpens = true;            // for the monitor's query right
-    bool commandServiceOpens = true;     // for a command's own right
+    bool serviceOpens = true;                     // for the monitor's query right
+    bool commandServiceOpens = true;              // for a command's own right
     std::optional<std::uint32_t> state = Stopped; // nothing: the query fails
     bool requestsSucceed = true;
 
     // What happened.
-    QStringList calls;                    // "openManager", "openService VellamorServer 16", "query", "start", "close"
-    std::set<Handle> openHandles;         // handles opened and not yet closed
+    QStringList calls;            // "openManager", "openService VellamorServer 16", "query", "start", "close"
+    std::set<Handle> openHandles; // handles opened and not yet closed
     int queries = 0;
     Handle lastServiceHandle = nullptr;
     std::uint32_t lastAccess = 0;
-    int badCalls = 0;                     // calls with a handle that is not open, or without the right
+    int badCalls = 0; // calls with a handle that is not open, or without the right
 
 private:
     bool request(Handle service, Request kind, std::uint32_t right);

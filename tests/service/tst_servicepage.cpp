@@ -1,13 +1,5 @@
-#include "FakePlatform.h"
 #include "FakeServiceManager.h"
-#include "app/VellamorDesktopMain.h"
-#include "app/Widgets.h"
-
-#include <QLabel>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <memory>
+#include "ServicePanel.h"
 
 using namespace vellamor;
 using namespace vellamor::test;
@@ -21,78 +13,15 @@ Q_DECLARE_METATYPE(State)
 
 namespace {
 
-const QStringList kPictures{"StatusUnknown", "StatusRunning", "StatusStoped", "ServicePaused"};
-const QStringList kLabels{"StartService_lbl",     "StopService_lbl",     "PauseService_lbl",
-                          "ResumeService_lbl",    "UninstallService_lbl", "InstallService_lbl"};
-
 const QColor kAmber(176, 96, 0);
+const QStringList kLabels = kCommandLabels;
 
-// The panel's window on a fake platform with a scripted service manager.
-struct Panel
+struct Panel : ServicePanel
 {
-    Panel()
-    {
-        platform.serviceManager = services;
-        window = std::make_unique<TForm3>(platform.platform());
-        // Ticks come only when a test asks for one.
-        window->Timer2->setInterval(3600 * 1000);
-    }
+    Panel() : Panel(std::make_shared<FakeServiceManager>()) {}
+    explicit Panel(std::shared_ptr<FakeServiceManager> fake) : ServicePanel(fake), services(std::move(fake)) {}
 
-    FakeDialogs &dialogs() { return *platform.dialogs; }
-
-    template<typename T = QWidget>
-    T *widget(const QString &name) const
-    {
-        return window->findChild<T *>(name);
-    }
-
-    QLabel *status() const { return window->status_lbl; }
-
-    // Shows the window and lets the window system activate it, as at start-up.
-    bool activate()
-    {
-        window->show();
-        if (!QTest::qWaitForWindowActive(window.get()))
-            return false;
-        return QTest::qWaitFor([this] { return window->Activated; });
-    }
-
-    // One tick of the service timer, as it comes every five seconds.
-    bool tick()
-    {
-        QSignalSpy ticked(window->Timer2, &QTimer::timeout);
-        const int interval = window->Timer2->interval();
-        window->Timer2->setInterval(1);
-        const bool ok = ticked.wait(5000);
-        window->Timer2->setInterval(interval);
-        return ok;
-    }
-
-    QString visiblePictures() const
-    {
-        QStringList shown;
-        for (const QString &name : kPictures)
-            if (!widget(name)->isHidden())
-                shown << name;
-        return shown.join(QLatin1Char(','));
-    }
-
-    QString enabledLabels() const
-    {
-        QStringList enabled;
-        for (const QString &name : kLabels)
-            if (widget(name)->isEnabled())
-                enabled << name;
-        return enabled.join(QLatin1Char(','));
-    }
-
-    QColor captionColour() const { return status()->palette().color(QPalette::WindowText); }
-
-    void click(const QString &label) { QTest::mouseClick(widget(label), Qt::LeftButton); }
-
-    FakePlatform platform;
-    std::shared_ptr<FakeServiceManager> services = std::make_shared<FakeServiceManager>();
-    std::unique_ptr<TForm3> window;
+    std::shared_ptr<FakeServiceManager> services;
 };
 
 } // namespace
@@ -178,15 +107,18 @@ void TestServicePage::displayTable_data()
     const QColor red(255, 0, 0), green(0, 128, 0), yellow(255, 255, 0), black(0, 0, 0);
 
     QTest::newRow("stopped") << true << true << running << stopped << "Vellamor Service is Stopped" << red
-                             << "StatusStoped" << "StartService_lbl";
+                             << "StatusStoped"
+                             << "StartService_lbl";
     QTest::newRow("start pending") << true << true << stopped << startPending << "Vellamor Service is Starting"
                                    << yellow << "ServicePaused" << none;
-    QTest::newRow("stop pending") << true << true << running << stopPending << "Vellamor Service is Stoping"
-                                  << kAmber << "ServicePaused" << none;
+    QTest::newRow("stop pending") << true << true << running << stopPending << "Vellamor Service is Stoping" << kAmber
+                                  << "ServicePaused" << none;
     QTest::newRow("running") << true << true << stopped << running << "Vellamor Service is Running" << green
-                             << "StatusRunning" << "StopService_lbl,PauseService_lbl";
+                             << "StatusRunning"
+                             << "StopService_lbl,PauseService_lbl";
     QTest::newRow("paused") << true << true << running << paused << "Vellamor Service is Paused" << kAmber
-                            << "ServicePaused" << "StopService_lbl,ResumeService_lbl";
+                            << "ServicePaused"
+                            << "StopService_lbl,ResumeService_lbl";
     QTest::newRow("pause pending keeps running")
         << true << true << running << pausePending << "Vellamor Service is Running" << green << "StatusRunning"
         << "StopService_lbl,PauseService_lbl";
@@ -194,7 +126,8 @@ void TestServicePage::displayTable_data()
         << true << true << paused << continuePending << "Vellamor Service is Paused" << kAmber << "ServicePaused"
         << "StopService_lbl,ResumeService_lbl";
     QTest::newRow("zero keeps stopped") << true << true << stopped << State(0) << "Vellamor Service is Stopped" << red
-                                        << "StatusStoped" << "StartService_lbl";
+                                        << "StatusStoped"
+                                        << "StartService_lbl";
     QTest::newRow("unknown value keeps running")
         << true << true << running << State(8) << "Vellamor Service is Running" << green << "StatusRunning"
         << "StopService_lbl,PauseService_lbl";
@@ -204,13 +137,14 @@ void TestServicePage::displayTable_data()
     QTest::newRow("query fails") << true << true << running << failed << "Failed to get Vellamor service status"
                                  << black << "StatusUnknown" << none;
     QTest::newRow("query recovers") << true << true << failed << running << "Vellamor Service is Running" << green
-                                    << "StatusRunning" << "StopService_lbl,PauseService_lbl";
-    QTest::newRow("manager cannot be opened") << false << true << running << running
-                                              << "Failed to get Vellamor service status" << black << "StatusUnknown"
-                                              << none;
-    QTest::newRow("service cannot be opened") << true << false << running << running
-                                              << "Failed to get Vellamor service status" << black << "StatusUnknown"
-                                              << none;
+                                    << "StatusRunning"
+                                    << "StopService_lbl,PauseService_lbl";
+    QTest::newRow("manager cannot be opened")
+        << false << true << running << running << "Failed to get Vellamor service status" << black << "StatusUnknown"
+        << none;
+    QTest::newRow("service cannot be opened")
+        << true << false << running << running << "Failed to get Vellamor service status" << black << "StatusUnknown"
+        << none;
 }
 
 void TestServicePage::displayTable()
@@ -279,8 +213,7 @@ void TestServicePage::commands_data()
     for (const Command &c : commands) {
         for (const char *scenario : {"yes", "no", "manager missing", "open fails", "request fails"}) {
             QTest::addRow("%s, %s", c.label, scenario)
-                << c.label << State(c.pageState) << c.question << int(c.right) << c.request << c.failure
-                << scenario;
+                << c.label << State(c.pageState) << c.question << int(c.right) << c.request << c.failure << scenario;
         }
     }
 }
@@ -395,14 +328,14 @@ void TestServicePage::uninstallAndReinstallOnlyAsk_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("question");
     QTest::addColumn<bool>("yes");
-    QTest::newRow("uninstall, yes") << "UninstallService_lbl" << "Are you sure you want to uninstall Vellamor Service?"
-                                    << true;
-    QTest::newRow("uninstall, no") << "UninstallService_lbl" << "Are you sure you want to uninstall Vellamor Service?"
-                                   << false;
-    QTest::newRow("reinstall, yes") << "InstallService_lbl" << "Are you sure you want to install Vellamor Service?"
-                                    << true;
-    QTest::newRow("reinstall, no") << "InstallService_lbl" << "Are you sure you want to install Vellamor Service?"
-                                   << false;
+    QTest::newRow("uninstall, yes") << "UninstallService_lbl"
+                                    << "Are you sure you want to uninstall Vellamor Service?" << true;
+    QTest::newRow("uninstall, no") << "UninstallService_lbl"
+                                   << "Are you sure you want to uninstall Vellamor Service?" << false;
+    QTest::newRow("reinstall, yes") << "InstallService_lbl"
+                                    << "Are you sure you want to install Vellamor Service?" << true;
+    QTest::newRow("reinstall, no") << "InstallService_lbl"
+                                   << "Are you sure you want to install Vellamor Service?" << false;
 }
 
 void TestServicePage::uninstallAndReinstallOnlyAsk()
