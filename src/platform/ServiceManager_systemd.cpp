@@ -66,8 +66,8 @@ struct SystemdServiceManager::Entry
 
 SystemdServiceManager::SystemdServiceManager() : SystemdServiceManager(QString(), kDefaultCallTimeoutMs) {}
 
-SystemdServiceManager::SystemdServiceManager(const QString &busAddress, int callTimeoutMs)
-    : m_address(busAddress), m_timeoutMs(callTimeoutMs > 0 ? callTimeoutMs : kDefaultCallTimeoutMs),
+SystemdServiceManager::SystemdServiceManager(QString busAddress, int callTimeoutMs)
+    : m_address(std::move(busAddress)), m_timeoutMs(callTimeoutMs > 0 ? callTimeoutMs : kDefaultCallTimeoutMs),
       m_connectionName(connectionName())
 {
     // The bus is reached on first use: the manager may be built before the
@@ -181,7 +181,7 @@ std::optional<std::uint32_t> SystemdServiceManager::queryState(Handle service)
     const QDBusMessage reply = call(getAll);
     if (!succeeded(reply) || reply.arguments().isEmpty())
         return std::nullopt;
-    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    const auto properties = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
     const QString loadState = properties.value(QStringLiteral("LoadState")).toString();
     const QVariant activeState = properties.value(QStringLiteral("ActiveState"));
     if (loadState == QLatin1StringView("not-found") || activeState.typeId() != QMetaType::QString)

@@ -31,7 +31,7 @@ public:
     // The system bus.
     SystemdServiceManager();
     // The bus at the given D-Bus address (a private bus, in tests).
-    explicit SystemdServiceManager(const QString &busAddress, int callTimeoutMs = kDefaultCallTimeoutMs);
+    explicit SystemdServiceManager(QString busAddress, int callTimeoutMs = kDefaultCallTimeoutMs);
     ~SystemdServiceManager() override;
 
     SystemdServiceManager(const SystemdServiceManager &) = delete;

@@ -23,8 +23,8 @@ const char *requestName(FakeServiceManager::Request kind)
 
 FakeServiceManager::Handle FakeServiceManager::newHandle(std::uint32_t access)
 {
-    m_next += 0x10;
-    auto handle = reinterpret_cast<Handle>(m_next);
+    m_storage.push_back(std::make_unique<int>(0));
+    Handle handle = m_storage.back().get();
     m_rights[handle] = access;
     openHandles.insert(handle);
     return handle;

@@ -5,8 +5,10 @@
 #include <QStringList>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace vellamor::test {
 
@@ -46,8 +48,8 @@ private:
     bool request(Handle service, Request kind, std::uint32_t right);
     Handle newHandle(std::uint32_t access);
 
-    std::map<Handle, std::uint32_t> m_rights; // 0 for the manager
-    std::uintptr_t m_next = 0x1000;
+    std::map<Handle, std::uint32_t> m_rights;    // 0 for the manager
+    std::vector<std::unique_ptr<int>> m_storage; // what the handles point at
 };
 
 } // namespace vellamor::test

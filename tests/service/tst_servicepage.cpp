@@ -1,6 +1,8 @@
 #include "FakeServiceManager.h"
 #include "ServicePanel.h"
 
+#include <vector>
+
 using namespace vellamor;
 using namespace vellamor::test;
 using platform::Answer;
@@ -200,7 +202,7 @@ void TestServicePage::commands_data()
         const char *request;
         const char *failure;
     };
-    const Command commands[] = {
+    const std::vector<Command> commands{
         {"StartService_lbl", ServiceManager::Stopped, "Are you sure you want to start Vellamor Service?",
          ServiceManager::Start, "start", "Failed to start service."},
         {"StopService_lbl", ServiceManager::Running, "Are you sure you want to stop Vellamor Service?",
