@@ -1,0 +1,531 @@
+// The systemd backend against a real, private dbus-daemon and a fake systemd
+// in its own process, driven through the panel's main window.
+
+#include "ServicePanel.h"
+#include "platform/ServiceManager_systemd.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using namespace vellamor;
+using namespace vellamor::test;
+using platform::Answer;
+using platform::Icon;
+using platform::SystemdServiceManager;
+
+namespace {
+
+const QString kStopped = QStringLiteral("Vellamor Service is Stopped");
+const QString kRunning = QStringLiteral("Vellamor Service is Running");
+const QString kPaused = QStringLiteral("Vellamor Service is Paused");
+const QString kUnavailable = QStringLiteral("Failed to get Vellamor service status");
+
+// A dbus-daemon of our own, listening on a socket in a temporary directory.
+// Its address stays the same across restarts, as the system bus's does.
+class PrivateBus
+{
+public:
+    ~PrivateBus() { stop(); }
+
+    QString address() const { return QStringLiteral("unix:path=") + m_dir.filePath(QStringLiteral("bus")); }
+
+    bool start()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty() || !m_dir.isValid())
+            return false;
+        m_daemon.setProgram(daemon);
+        m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+                               QStringLiteral("--print-address"), QStringLiteral("--address=") + address()});
+        m_daemon.start();
+        if (!m_daemon.waitForStarted())
+            return false;
+        // The daemon prints its address once it listens.
+        while (!m_daemon.canReadLine()) {
+            if (!m_daemon.waitForReadyRead(10000))
+                return false;
+        }
+        m_daemon.readAll();
+        return true;
+    }
+
+    void stop()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("test-control"));
+        if (m_daemon.state() == QProcess::NotRunning)
+            return;
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(5000)) {
+            m_daemon.kill();
+            m_daemon.waitForFinished();
+        }
+    }
+
+    // The test's own connection, for steering the fake systemd.
+    QDBusConnection control() const
+    {
+        QDBusConnection bus(QStringLiteral("test-control"));
+        if (bus.isConnected())
+            return bus;
+        QDBusConnection::disconnectFromBus(QStringLiteral("test-control"));
+        return QDBusConnection::connectToBus(address(), QStringLiteral("test-control"));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+};
+
+// The fake systemd of fake_systemd.cpp, in its own process.
+class FakeSystemd
+{
+public:
+    explicit FakeSystemd(const PrivateBus &bus) : m_bus(bus) {}
+    ~FakeSystemd() { stop(); }
+
+    bool start(const QStringList &unit = {})
+    {
+        m_process.setProgram(QStringLiteral(FAKE_SYSTEMD));
+        m_process.setArguments(QStringList{m_bus.address()} + unit);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(10000))
+                return false;
+        }
+        return m_process.readLine().trimmed() == "ready";
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    bool steer(const QString &method, const QVariantList &args = {}) const
+    {
+        return ask(method, args).type() == QDBusMessage::ReplyMessage;
+    }
+
+    bool setUnit(bool loaded, const QString &activeState, const QString &freezerState = QStringLiteral("running")) const
+    {
+        return steer(QStringLiteral("SetUnit"), {loaded, activeState, freezerState});
+    }
+
+    QStringList takeCalls() const { return ask(QStringLiteral("TakeCalls")).arguments().value(0).toStringList(); }
+
+private:
+    QDBusMessage ask(const QString &method, const QVariantList &args = {}) const
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.systemd1"),
+                                                           QStringLiteral("/org/vellamor/FakeSystemd"),
+                                                           QStringLiteral("org.vellamor.FakeSystemd"), method);
+        call.setArguments(args);
+        return m_bus.control().call(call, QDBus::Block, 10000);
+    }
+
+    const PrivateBus &m_bus;
+    QProcess m_process;
+};
+
+// The window on the private bus, with a short call timeout for the hang tests.
+struct BusPanel : ServicePanel
+{
+    explicit BusPanel(const PrivateBus &bus, int timeoutMs = SystemdServiceManager::kDefaultCallTimeoutMs)
+        : ServicePanel(std::make_shared<SystemdServiceManager>(bus.address(), timeoutMs))
+    {
+    }
+
+    // Answers Yes and clicks a command label.
+    void command(const QString &label)
+    {
+        dialogs().answerNext(Answer::Yes);
+        click(label);
+    }
+
+    QStringList errors() const
+    {
+        QStringList texts;
+        for (const ShownBox &box : platform.dialogs->boxes) {
+            if (box.caption == QLatin1StringView("Error"))
+                texts << box.text;
+        }
+        return texts;
+    }
+};
+
+} // namespace
+
+class TestServiceBus : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void walkThroughTheStates();
+    void unitStates_data();
+    void unitStates();
+    void unitMissing();
+    void unitRemovedBeforeACommand();
+    void refusals_data();
+    void refusals();
+    void queryRefused();
+    void noBusOrNoSystemd_data();
+    void noBusOrNoSystemd();
+    void busVanishesAndComesBack();
+    void silentSystemd();
+
+private:
+    // Waits until the page has shown at least one query made after this call.
+    bool waitForQuery();
+
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<FakeSystemd> m_systemd;
+};
+
+void TestServiceBus::initTestCase()
+{
+    // Not a skip: a machine that lacks it must not pass this test unnoticed.
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty(),
+             "dbus-daemon is not installed (Debian package dbus-daemon)");
+}
+
+void TestServiceBus::init()
+{
+    m_bus = std::make_unique<PrivateBus>();
+    QVERIFY(m_bus->start());
+    m_systemd = std::make_unique<FakeSystemd>(*m_bus);
+}
+
+void TestServiceBus::cleanup()
+{
+    m_systemd.reset();
+    m_bus.reset();
+}
+
+bool TestServiceBus::waitForQuery()
+{
+    m_systemd->takeCalls();
+    // A query logged by the fake has been answered and shown: the window
+    // handles a tick from start to end before the test runs again.
+    return QTest::qWaitFor([this] { return !m_systemd->takeCalls().filter(QStringLiteral("GetAll")).isEmpty(); });
+}
+
+void TestServiceBus::walkThroughTheStates()
+{
+    QVERIFY(m_systemd->start());
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kStopped);
+    QCOMPARE(m_systemd->takeCalls(),
+             QStringList({"LoadUnit VellamorServer.service", "Get org.freedesktop.systemd1.Unit LoadState",
+                          "GetAll org.freedesktop.systemd1.Unit"}));
+    panel.tickFast();
+
+    panel.command("StartService_lbl");
+    QTRY_COMPARE(panel.caption(), kRunning);
+    QCOMPARE(panel.enabledLabels(), "StopService_lbl,PauseService_lbl");
+
+    panel.command("PauseService_lbl");
+    QTRY_COMPARE(panel.caption(), kPaused);
+    QCOMPARE(panel.visiblePictures(), "ServicePaused");
+    QCOMPARE(panel.enabledLabels(), "StopService_lbl,ResumeService_lbl");
+
+    panel.command("ResumeService_lbl");
+    QTRY_COMPARE(panel.caption(), kRunning);
+
+    panel.command("StopService_lbl");
+    QTRY_COMPARE(panel.caption(), kStopped);
+    QCOMPARE(panel.visiblePictures(), "StatusStoped");
+    QCOMPARE(panel.enabledLabels(), "StartService_lbl");
+
+    QCOMPARE(panel.errors(), QStringList());
+    QCOMPARE(panel.dialogs().boxes.size(), 4);
+
+    // The requests as systemd saw them: the job mode "replace", and never a
+    // request that polkit may prompt for a password.
+    const QStringList calls = m_systemd->takeCalls();
+    QStringList requests;
+    for (const QString &call : calls) {
+        if (!call.startsWith(QLatin1StringView("GetAll")) && !call.startsWith(QLatin1StringView("Get ")) &&
+            !call.startsWith(QLatin1StringView("LoadUnit")))
+            requests << call;
+    }
+    QCOMPARE(requests, QStringList({"StartUnit VellamorServer.service replace", "FreezeUnit VellamorServer.service",
+                                    "ThawUnit VellamorServer.service", "StopUnit VellamorServer.service replace"}));
+    QVERIFY(calls.filter(QStringLiteral("[interactive]")).isEmpty());
+}
+
+void TestServiceBus::unitStates_data()
+{
+    QTest::addColumn<QString>("activeBefore");
+    QTest::addColumn<QString>("freezerBefore");
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<QString>("freezer");
+    QTest::addColumn<QString>("caption");
+
+    const QString running = QStringLiteral("running");
+    QTest::newRow("inactive") << "active" << running << "inactive" << running << kStopped;
+    QTest::newRow("failed") << "active" << running << "failed" << running << kStopped;
+    QTest::newRow("activating") << "inactive" << running << "activating" << running << "Vellamor Service is Starting";
+    QTest::newRow("deactivating") << "active" << running << "deactivating" << running << "Vellamor Service is Stoping";
+    QTest::newRow("deactivating while frozen") << "active"
+                                               << "frozen"
+                                               << "deactivating"
+                                               << "frozen"
+                                               << "Vellamor Service is Stoping";
+    QTest::newRow("active") << "inactive" << running << "active" << running << kRunning;
+    QTest::newRow("reloading") << "inactive" << running << "reloading" << running << kRunning;
+    QTest::newRow("no freezer (older systemd)") << "inactive" << running << "active"
+                                                << "" << kRunning;
+    QTest::newRow("frozen") << "active" << running << "active"
+                            << "frozen" << kPaused;
+    QTest::newRow("frozen by parent") << "active" << running << "active"
+                                      << "frozen-by-parent" << kPaused;
+    QTest::newRow("freezing keeps running") << "active" << running << "active"
+                                            << "freezing" << kRunning;
+    QTest::newRow("thawing keeps paused") << "active"
+                                          << "frozen"
+                                          << "active"
+                                          << "thawing" << kPaused;
+    QTest::newRow("unknown active state keeps stopped")
+        << "inactive" << running << "maintenance" << running << kStopped;
+    QTest::newRow("unknown freezer state keeps running") << "active" << running << "active"
+                                                         << "melting" << kRunning;
+}
+
+void TestServiceBus::unitStates()
+{
+    QFETCH(QString, activeBefore);
+    QFETCH(QString, freezerBefore);
+    QFETCH(QString, active);
+    QFETCH(QString, freezer);
+    QFETCH(QString, caption);
+
+    QVERIFY(m_systemd->start({activeBefore, freezerBefore}));
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QVERIFY(panel.caption() != kUnavailable);
+
+    QVERIFY(m_systemd->setUnit(true, active, freezer));
+    panel.tickFast();
+    QVERIFY(waitForQuery());
+    QCOMPARE(panel.caption(), caption);
+}
+
+void TestServiceBus::unitMissing()
+{
+    QVERIFY(m_systemd->start({"inactive", "running", "not-found"}));
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kUnavailable);
+    QCOMPARE(panel.enabledLabels(), QString());
+
+    // Installing the unit later does not bring the page back: the monitor
+    // looked the service up once, at activation.
+    m_systemd->takeCalls();
+    QVERIFY(m_systemd->setUnit(true, QStringLiteral("active")));
+    QVERIFY(panel.tick());
+    QVERIFY(panel.tick());
+    QCOMPARE(panel.caption(), kUnavailable);
+    QCOMPARE(m_systemd->takeCalls(), QStringList());
+}
+
+void TestServiceBus::unitRemovedBeforeACommand()
+{
+    QVERIFY(m_systemd->start());
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kStopped);
+
+    // Removed between two ticks: Start is still on offer and fails.
+    QVERIFY(m_systemd->setUnit(false, QStringLiteral("inactive")));
+    panel.command("StartService_lbl");
+    QCOMPARE(panel.errors(), QStringList({"Failed to start service."}));
+    QVERIFY(m_systemd->takeCalls().filter(QStringLiteral("StartUnit")).isEmpty());
+
+    // And the next tick says the service is gone.
+    QVERIFY(panel.tick());
+    QCOMPARE(panel.caption(), kUnavailable);
+}
+
+void TestServiceBus::refusals_data()
+{
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<QString>("freezer");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("caption");
+
+    const QString denied = QStringLiteral("org.freedesktop.DBus.Error.AccessDenied");
+    QTest::newRow("start denied") << "inactive"
+                                  << "running"
+                                  << "StartService_lbl"
+                                  << "StartUnit" << denied << "Failed to start service." << kStopped;
+    QTest::newRow("stop denied") << "active"
+                                 << "running"
+                                 << "StopService_lbl"
+                                 << "StopUnit" << denied << "Failed to stop service." << kRunning;
+    QTest::newRow("pause denied") << "active"
+                                  << "running"
+                                  << "PauseService_lbl"
+                                  << "FreezeUnit" << denied << "Failed to pause service." << kRunning;
+    QTest::newRow("resume denied") << "active"
+                                   << "frozen"
+                                   << "ResumeService_lbl"
+                                   << "ThawUnit" << denied << "Failed to resume service." << kPaused;
+    QTest::newRow("polkit wants a password") << "inactive"
+                                             << "running"
+                                             << "StartService_lbl"
+                                             << "StartUnit"
+                                             << "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired"
+                                             << "Failed to start service." << kStopped;
+    QTest::newRow("no freezer on this system") << "active"
+                                               << "running"
+                                               << "PauseService_lbl"
+                                               << "FreezeUnit"
+                                               << "org.freedesktop.DBus.Error.NotSupported"
+                                               << "Failed to pause service." << kRunning;
+    QTest::newRow("lookup denied") << "inactive"
+                                   << "running"
+                                   << "StartService_lbl"
+                                   << "LoadUnit" << denied << "Failed to start service." << kStopped;
+}
+
+void TestServiceBus::refusals()
+{
+    QFETCH(QString, active);
+    QFETCH(QString, freezer);
+    QFETCH(QString, label);
+    QFETCH(QString, method);
+    QFETCH(QString, error);
+    QFETCH(QString, failure);
+    QFETCH(QString, caption);
+
+    QVERIFY(m_systemd->start({active, freezer}));
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), caption);
+
+    QVERIFY(m_systemd->steer(QStringLiteral("Refuse"), {method, error}));
+    panel.command(label);
+    QCOMPARE(panel.dialogs().boxes.size(), 2);
+    const ShownBox box = panel.dialogs().boxes.at(1);
+    QCOMPARE(box.text, failure);
+    QCOMPARE(box.caption, "Error");
+    QCOMPARE(box.icon, Icon::Error);
+    QVERIFY(!box.hadOwner);
+
+    // Nothing changed: the next ticks show the same state.
+    panel.tickFast();
+    QVERIFY(waitForQuery());
+    QCOMPARE(panel.caption(), caption);
+
+    // Once allowed, the same command goes through.
+    QVERIFY(m_systemd->steer(QStringLiteral("Refuse"), {method, QString()}));
+    panel.command(label);
+    QCOMPARE(panel.errors().size(), 1);
+    QTRY_VERIFY(panel.caption() != caption);
+}
+
+void TestServiceBus::queryRefused()
+{
+    QVERIFY(m_systemd->start({"active", "running"}));
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kRunning);
+
+    panel.tickFast();
+    QVERIFY(m_systemd->steer(QStringLiteral("Refuse"), {"GetAll", "org.freedesktop.DBus.Error.AccessDenied"}));
+    QTRY_COMPARE(panel.caption(), kUnavailable);
+    QVERIFY(m_systemd->steer(QStringLiteral("Refuse"), {"GetAll", QString()}));
+    QTRY_COMPARE(panel.caption(), kRunning);
+    QVERIFY(panel.dialogs().boxes.isEmpty());
+}
+
+void TestServiceBus::noBusOrNoSystemd_data()
+{
+    QTest::addColumn<bool>("busRuns");
+    QTest::newRow("no bus") << false;
+    QTest::newRow("bus without systemd") << true;
+}
+
+void TestServiceBus::noBusOrNoSystemd()
+{
+    QFETCH(bool, busRuns);
+    if (!busRuns)
+        m_bus->stop();
+
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kUnavailable);
+    QCOMPARE(panel.enabledLabels(), QString());
+
+    // systemd turning up later does not bring the page back: the manager was
+    // opened once, at activation.
+    if (busRuns) {
+        QVERIFY(m_systemd->start({"active", "running"}));
+        QVERIFY(panel.tick());
+        QCOMPARE(panel.caption(), kUnavailable);
+        QCOMPARE(m_systemd->takeCalls(), QStringList());
+    }
+}
+
+void TestServiceBus::busVanishesAndComesBack()
+{
+    QVERIFY(m_systemd->start({"active", "running"}));
+    BusPanel panel(*m_bus);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kRunning);
+
+    m_systemd->stop();
+    m_bus->stop();
+
+    // A command between the bus going and the next tick fails cleanly.
+    panel.command("StopService_lbl");
+    QCOMPARE(panel.errors(), QStringList({"Failed to stop service."}));
+
+    panel.tickFast();
+    QTRY_COMPARE(panel.caption(), kUnavailable);
+    QCOMPARE(panel.enabledLabels(), QString());
+
+    // The bus and systemd come back at the same address: the next ticks find them.
+    QVERIFY(m_bus->start());
+    QVERIFY(m_systemd->start({"active", "frozen"}));
+    QTRY_COMPARE(panel.caption(), kPaused);
+    QCOMPARE(panel.errors().size(), 1);
+}
+
+void TestServiceBus::silentSystemd()
+{
+    QVERIFY(m_systemd->start({"active", "running"}));
+    // A short call timeout; the panel's own is a few seconds.
+    BusPanel panel(*m_bus, 300);
+    QVERIFY(panel.activate());
+    QCOMPARE(panel.caption(), kRunning);
+
+    QVERIFY(m_systemd->steer(QStringLiteral("Hang"), {"StopUnit", true}));
+    panel.command("StopService_lbl");
+    QCOMPARE(panel.errors(), QStringList({"Failed to stop service."}));
+
+    QVERIFY(m_systemd->steer(QStringLiteral("Hang"), {"GetAll", true}));
+    QVERIFY(panel.tick());
+    QCOMPARE(panel.caption(), kUnavailable);
+
+    QVERIFY(m_systemd->steer(QStringLiteral("Hang"), {"GetAll", false}));
+    QVERIFY(panel.tick());
+    QCOMPARE(panel.caption(), kRunning);
+}
+
+QTEST_MAIN(TestServiceBus)
+#include "tst_servicebus.moc"
