@@ -2,6 +2,7 @@
 
 #include "DigitFilter.h"
 #include "common/Paths.h"
+#include "config/IntegerConversion.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +40,11 @@ void TForm3::Button1Click()
         return refuse(QStringLiteral("Specified key file dont exist"));
     if (!CertFile_txt->text().isEmpty() && !fs.fileExists(CertFile_txt->text()))
         return refuse(QStringLiteral("Specified certificate file dont exist"));
+
+    // A management port that is not a whole number is refused before the
+    // window leaves the page and before anything is written: the files keep
+    // what they hold and the server is not asked to reload.
+    toInteger(mport->text());
 
     PageControl1->setCurrentIndex(0);
     // Either raises (the standard error box shows why) and ends the save here:

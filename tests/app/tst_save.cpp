@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -53,6 +55,9 @@ class TestSave : public QObject
 private Q_SLOTS:
     void refusals_data();
     void refusals();
+    void successfulSaveWritesBothFiles();
+    void failedWritesReportNoSuccess_data();
+    void failedWritesReportNoSuccess();
     void digitFilter_data();
     void digitFilter();
     void loadedTextIsNotFiltered();
@@ -140,6 +145,125 @@ void TestSave::refusals()
     QCOMPARE(form.ServerPass_txt->text(), password);
     QCOMPARE(form.KeyFile_txt->text(), resolve(fake, keyFile));
     QCOMPARE(form.DefaultLogFolder_txt->text(), resolve(fake, logDirAfter));
+}
+
+void TestSave::successfulSaveWritesBothFiles()
+{
+    FakePlatform fake;
+    writeFile(fake.path(QStringLiteral("default.key")), "key");
+    writeFile(fake.path(QStringLiteral("default.cer")), "cer");
+    TForm3 form(fake.platform());
+    form.FormCreate(); // no gc.xml: the defaults, with the built-in password
+    form.PageControl1->setCurrentIndex(1);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    form.lport->setCursorPosition(2);
+    QTest::keyClicks(form.lport, QStringLiteral("0")); // 88 -> 880
+    form.MaxCon_txt->clear();
+    QTest::keyClicks(form.MaxCon_txt, QStringLiteral("250"));
+    form.PolicyAccept_radio->click();
+    form.RulesList->addItems({QStringLiteral("REJECT 10.0.0.0/8"), QString(), QStringLiteral("ACCEPT 10.1.2.3")});
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    const ShownBox &info = fake.dialogs->boxes.first();
+    QCOMPARE(info.text, QStringLiteral("If you modified server wide configuration then you must restart Vellamor "
+                                       "Service. You dont need to restart FTP Service if you only modified Security "
+                                       "rules."));
+    QCOMPARE(info.caption, QStringLiteral("Information"));
+    QCOMPARE(info.icon, platform::Icon::None);
+    QCOMPARE(info.buttons, platform::Buttons::Ok);
+    QCOMPARE(info.owner.data(), &form);
+    QCOMPARE(form.PageControl1->currentIndex(), 0);
+    QVERIFY(form.Timer3->isActive());
+
+    const QByteArray dir = QDir::toNativeSeparators(fake.dir()).toUtf8();
+    QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))),
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><global><ACC><port>880</port><maxcon>250</maxcon><logdir>" +
+                 dir + "/logs</logdir><cert>" + dir + "/default.cer</cert><key>" + dir +
+                 "/default.key</key><IP>127.0.0.1</IP></ACC><Management><port>1011</port>"
+                 "<password>71!*9203&amp;6##</password><IP>127.0.0.1</IP></Management></global>\n");
+    QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))),
+             QByteArray("POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\n\r\nACCEPT 10.1.2.3\r\n"));
+    QCOMPARE(form.ManagementSettings.Port, 1011);
+    QCOMPARE(form.ManagementSettings.Host, QStringLiteral("127.0.0.1"));
+}
+
+void TestSave::failedWritesReportNoSuccess_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("gcXmlWritten");
+
+    // The port is refused before the window leaves the page or writes anything.
+    QTest::newRow("management port not a number") << "port" << "''12ab'' is not a valid integer value." << false;
+    QTest::newRow("empty management port") << "empty port" << "'''' is not a valid integer value." << false;
+    // A file that cannot be replaced is reported; nothing claims success.
+    QTest::newRow("gc.xml cannot be written") << "gc.xml" << "gc.xml" << false;
+    QTest::newRow("rules.txt cannot be written") << "rules.txt" << "rules.txt" << true;
+}
+
+void TestSave::failedWritesReportNoSuccess()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(bool, gcXmlWritten);
+
+    FakePlatform fake;
+    const QByteArray oldConfig = "<global><ACC><port>88</port><logdir></logdir><cert></cert><key></key></ACC>"
+                                 "<Management><port>1011</port><password>pw</password><IP>127.0.0.1</IP></Management>"
+                                 "</global>";
+    const QByteArray oldRules = "POLICY REJECT\r\nACCEPT 10.0.0.1\r\n";
+    writeFile(fake.path(QStringLiteral("default.key")), "key");
+    writeFile(fake.path(QStringLiteral("default.cer")), "cer");
+    // A directory where the file should be stops every writer, root included.
+    if (fault == QLatin1String("gc.xml"))
+        QVERIFY(QDir(fake.dir()).mkdir(QStringLiteral("gc.xml")));
+    else
+        writeFile(fake.path(QStringLiteral("gc.xml")), oldConfig);
+    if (fault == QLatin1String("rules.txt"))
+        QVERIFY(QDir(fake.dir()).mkdir(QStringLiteral("rules.txt")));
+    else
+        writeFile(fake.path(QStringLiteral("rules.txt")), oldRules);
+
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+    if (fault == QLatin1String("port"))
+        form.mport->setText(QStringLiteral("12ab")); // as a hand-edited gc.xml can hold it
+    if (fault == QLatin1String("empty port"))
+        form.mport->clear();
+    form.ServerPass_txt->setText(QStringLiteral("pw"));
+    form.ConfirmServerPass_txt->setText(QStringLiteral("pw"));
+    form.PageControl1->setCurrentIndex(1);
+    const ManagementSettingsRecord before = form.ManagementSettings;
+
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    // One standard error box and nothing else: no success message.
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    const ShownBox &box = fake.dialogs->boxes.first();
+    QCOMPARE(box.caption, QStringLiteral("Vellamor Application Server Desktop"));
+    QCOMPARE(box.icon, platform::Icon::Error);
+    if (message.endsWith(u'.'))
+        QCOMPARE(box.text, message);
+    else
+        QVERIFY2(box.text.contains(message), qPrintable(box.text));
+    // No reload is asked for.
+    QVERIFY(!form.Timer3->isActive());
+    if (fault.endsWith(QLatin1String("port"))) {
+        QCOMPARE(form.PageControl1->currentIndex(), 1);
+        QCOMPARE(form.ManagementSettings, before);
+    }
+    if (fault != QLatin1String("gc.xml")) {
+        if (gcXmlWritten)
+            QVERIFY(readFile(fake.path(QStringLiteral("gc.xml"))) != oldConfig);
+        else
+            QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))), oldConfig);
+    }
+    if (fault != QLatin1String("rules.txt"))
+        QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), oldRules);
 }
 
 void TestSave::digitFilter_data()
