@@ -91,7 +91,9 @@ private Q_SLOTS:
     void logsDirectoryIsCreatedWhenMissing();
     void logsDirectoryIsLeftAloneWhenPresent();
     void logsDirectoryThatCannotBeMadeIsSilent();
+    void errorInStartupSkipsTheLaterSteps_data();
     void errorInStartupSkipsTheLaterSteps();
+    void firstActivationRunsOnce();
     void handlerErrorsGoToTheStandardErrorBox();
     void checkForUpdatesOpensTheUpdatePage();
     void aboutOpensAFreshBoxEachTime();
@@ -305,8 +307,19 @@ void TestMainWindow::logsDirectoryThatCannotBeMadeIsSilent()
     QVERIFY(fake.dialogs->boxes.isEmpty());
 }
 
+void TestMainWindow::errorInStartupSkipsTheLaterSteps_data()
+{
+    QTest::addColumn<bool>("brokenLogsStep");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("the logs step fails") << true << QString();
+    QTest::newRow("gc.xml is not well-formed") << false << "\r\nLine: 1\r\n<global><ACC><port>99</port></ACC>";
+}
+
 void TestMainWindow::errorInStartupSkipsTheLaterSteps()
 {
+    QFETCH(bool, brokenLogsStep);
+    QFETCH(QString, message);
+
     FakePlatform fake;
     fake.addressTable->addresses = {"127.0.0.1", "10.1.2.3"};
     QFile rules(fake.path(QStringLiteral("rules.txt")));
@@ -316,10 +329,12 @@ void TestMainWindow::errorInStartupSkipsTheLaterSteps()
     QFile config(fake.path(QStringLiteral("gc.xml")));
     QVERIFY(config.open(QIODevice::WriteOnly));
     config.write("<global><ACC><port>99</port></ACC><Management><port>2222</port></Management></global>");
+    if (!brokenLogsStep)
+        config.write("<trailing>");
     config.close();
 
     auto fs = std::make_shared<BrokenFileSystem>(fake.dir());
-    fs->failDirectoryCheck = true;
+    fs->failDirectoryCheck = brokenLogsStep;
     fake.fileSystem = fs;
     TForm3 form(fake.platform());
     form.FormCreate();
@@ -328,15 +343,69 @@ void TestMainWindow::errorInStartupSkipsTheLaterSteps()
     QCOMPARE(fake.dialogs->boxes.size(), 1);
     const ShownBox &box = fake.dialogs->boxes.first();
     QCOMPARE(box.caption, QStringLiteral("Vellamor Application Server Desktop"));
-    QCOMPARE(box.text, QStringLiteral("Cannot look at %1!").arg(fake.path(QStringLiteral("logs"))));
     QCOMPARE(box.icon, platform::Icon::Error);
     QCOMPARE(box.buttons, platform::Buttons::Ok);
-    // ...nothing after the failing step ran: neither gc.xml nor rules.txt was read.
+    if (brokenLogsStep)
+        QCOMPARE(box.text, QStringLiteral("Cannot look at %1!").arg(fake.path(QStringLiteral("logs"))));
+    else
+        QVERIFY2(box.text.contains(message), qPrintable(box.text));
+    // ...the steps before the failing one ran, and none after it.
+    QCOMPARE(form.SystemIPS->count() + form.SelectedIPs->count(), 2);
     QCOMPARE(form.lport->text(), QStringLiteral("88"));
     QCOMPARE(form.mport->text(), QStringLiteral("1011"));
     QCOMPARE(form.RulesList->count(), 0);
     QVERIFY(form.PolicyReject_radio->isChecked());
-    QVERIFY(fs->created.isEmpty());
+    QCOMPARE(fs->created.isEmpty(), brokenLogsStep);
+}
+
+void TestMainWindow::firstActivationRunsOnce()
+{
+    // Counts how often the service manager is opened: once per run.
+    class CountingManager final : public platform::ServiceManager
+    {
+    public:
+        Handle openManager() override
+        {
+            ++opened;
+            return nullptr;
+        }
+        Handle openService(Handle, const std::string &, std::uint32_t) override { return nullptr; }
+        std::optional<std::uint32_t> queryState(Handle) override { return std::nullopt; }
+        bool start(Handle) override { return false; }
+        bool stop(Handle) override { return false; }
+        bool pause(Handle) override { return false; }
+        bool resume(Handle) override { return false; }
+        void close(Handle) override {}
+        int opened = 0;
+    };
+    FakePlatform fake;
+    auto manager = std::make_shared<CountingManager>();
+    fake.serviceManager = manager;
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTRY_VERIFY(form.Activated);
+    QCOMPARE(form.ServiceName, QStringLiteral("VellamorServer"));
+    QCOMPARE(manager->opened, 1);
+    StatusThread *poller = form.StatusPoller;
+
+    // Away and back, and after the about box: no second hand-off.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTimer::singleShot(0, &form, [] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    form.About1->trigger();
+    form.FormActivate();
+    QApplication::processEvents();
+    QCOMPARE(manager->opened, 1);
+    QCOMPARE(form.StatusPoller, poller);
 }
 
 void TestMainWindow::handlerErrorsGoToTheStandardErrorBox()
