@@ -256,7 +256,9 @@ QWidget *TForm3::buildServicePage()
     ServicePaused->hide();
     statusColumn->addLayout(pictures);
     status_lbl = named(new QLabel(tr("Stopped"), GroupBox1), "status_lbl");
-    status_lbl->setFixedWidth(200);
+    // 200 pixels at the classic font; it grows rather than clip a caption
+    // such as "Failed to get Vellamor service status" at larger fonts.
+    status_lbl->setMinimumWidth(200);
     status_lbl->setAlignment(Qt::AlignCenter);
     status_lbl->setTextFormat(Qt::PlainText);
     {
