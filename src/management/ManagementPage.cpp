@@ -53,8 +53,9 @@ void TForm3::startStatusPoller()
 
     StatusPoller = new StatusThread(m_platform.lineClients, this, this);
     StatusPoller->SetTarget(ManagementSettings.Host, ManagementSettings.Port, ManagementSettings.Password);
-    connect(StatusPoller, &StatusThread::usersStatusUnknown, this, [this] { showUsersStatusUnknown(); },
-            Qt::QueuedConnection);
+    connect(
+        StatusPoller, &StatusThread::usersStatusUnknown, this, [this] { showUsersStatusUnknown(); },
+        Qt::QueuedConnection);
     StatusPoller->start();
 }
 

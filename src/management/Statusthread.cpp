@@ -11,8 +11,7 @@
 
 namespace vellamor {
 
-StatusThread::StatusThread(std::shared_ptr<platform::LineClientFactory> clients, QObject *receiver,
-                           QObject *parent)
+StatusThread::StatusThread(std::shared_ptr<platform::LineClientFactory> clients, QObject *receiver, QObject *parent)
     : QObject(parent), m_clients(std::move(clients)), m_receiver(receiver)
 {
 }

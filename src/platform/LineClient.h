@@ -61,6 +61,7 @@ public:
 };
 
 // Clients on Qt's TCP socket. Each step gives up after stepTimeLimit.
-std::shared_ptr<LineClientFactory> makeQtLineClientFactory(std::chrono::milliseconds stepTimeLimit = std::chrono::seconds(5));
+std::shared_ptr<LineClientFactory>
+makeQtLineClientFactory(std::chrono::milliseconds stepTimeLimit = std::chrono::seconds(5));
 
 } // namespace vellamor::platform

@@ -30,8 +30,7 @@ private:
     void beginStep(Step step);
     // Ends the step and reports it from the event loop, so that a caller never
     // sees a signal from inside its own call.
-    template<typename Report>
-    void endStep(Report report);
+    template<typename Report> void endStep(Report report);
     void fail();
 
     void onConnected();
@@ -79,8 +78,7 @@ void QtLineClient::beginStep(Step step)
     m_stepTimer->start();
 }
 
-template<typename Report>
-void QtLineClient::endStep(Report report)
+template<typename Report> void QtLineClient::endStep(Report report)
 {
     m_step = Step::Idle;
     m_stepTimer->stop();
@@ -96,13 +94,13 @@ void QtLineClient::fail()
     m_socket->disconnect(this);
     m_socket->abort();
     m_incoming.clear();
-    QMetaObject::invokeMethod(this, [this] { Q_EMIT failed(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT failed(); }, Qt::QueuedConnection);
 }
 
 void QtLineClient::connectToHost(const QString &host, quint16 port)
 {
-    if (m_step != Step::Idle || m_socket->state() != QAbstractSocket::UnconnectedState || host.isEmpty() ||
-        port == 0) {
+    if (m_step != Step::Idle || m_socket->state() != QAbstractSocket::UnconnectedState || host.isEmpty() || port == 0) {
         fail();
         return;
     }
