@@ -186,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(box.buttons, Buttons::Ok);
         QCOMPARE(box.icon, Icon::None);
         QCOMPARE(box.owner.data(), panel.form.get());
-        QCOMPARE(server.requests(), serverUp ? QList<QByteArray>{"USERSRELOAD pw\r\n"} : QList<QByteArray>{});
+        QTRY_COMPARE(server.requests(), serverUp ? QList<QByteArray>{"USERSRELOAD pw\r\n"} : QList<QByteArray>{});
     }
 
     // Closing the window abandons a command under way, and a users reload
