@@ -1,7 +1,6 @@
 #include "LineClient.h"
 
 #include <QNetworkProxy>
-#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 

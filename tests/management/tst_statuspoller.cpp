@@ -181,17 +181,6 @@ private Q_SLOTS:
         QCOMPARE(panel.caption(), kUnknown);
     }
 
-    void storedPortAboveTheTcpRange()
-    {
-        ManagementServer server;
-        QVERIFY(server.listen());
-        server.setUsers(6);
-        Panel panel;
-        panel.target(QStringLiteral("127.0.0.1"), 65536 + server.port(), QStringLiteral("pw"));
-        QVERIFY(panel.activate(10ms));
-        QTRY_COMPARE(panel.caption(), users("6"));
-    }
-
     void keepsItsTargetUntilRetargeted()
     {
         ManagementServer first;
@@ -221,15 +210,6 @@ private Q_SLOTS:
         QTRY_VERIFY(askedSecond.size() >= 6);
         QCOMPARE(first.connectionCount(), firstTotal);
         QCOMPARE(askedSecond.first().first().toByteArray(), QByteArray("USERSSTATUS new\r\n"));
-    }
-
-    void activatingAgainStartsNoSecondPoller()
-    {
-        Panel panel;
-        QVERIFY(panel.activate(1h));
-        auto *poller = panel.form->StatusPoller;
-        panel.form->FormActivate();
-        QCOMPARE(panel.form->StatusPoller, poller);
     }
 
     // Closing stops the poller in order: the thread is gone when close()
