@@ -53,9 +53,11 @@ void TForm3::startStatusPoller()
 
     StatusPoller = new StatusThread(m_platform.lineClients, this, this);
     StatusPoller->SetTarget(ManagementSettings.Host, ManagementSettings.Port, ManagementSettings.Password);
+    // Direct: the signal already comes from this thread's event queue, in
+    // order with the status lines.
     connect(
         StatusPoller, &StatusThread::usersStatusUnknown, this, [this] { showUsersStatusUnknown(); },
-        Qt::QueuedConnection);
+        Qt::DirectConnection);
     StatusPoller->start();
 }
 

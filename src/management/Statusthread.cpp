@@ -11,6 +11,16 @@
 
 namespace vellamor {
 
+namespace {
+
+QEvent::Type usersStatusUnknownEventType()
+{
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+} // namespace
+
 StatusThread::StatusThread(std::shared_ptr<platform::LineClientFactory> clients, QObject *receiver, QObject *parent)
     : QObject(parent), m_clients(std::move(clients)), m_receiver(receiver)
 {
@@ -19,6 +29,17 @@ StatusThread::StatusThread(std::shared_ptr<platform::LineClientFactory> clients,
 StatusThread::~StatusThread()
 {
     stop();
+}
+
+bool StatusThread::event(QEvent *event)
+{
+    // Before anything reads the event, which the poller's thread built.
+    receiveHandoff();
+    if (event->type() == usersStatusUnknownEventType()) {
+        Q_EMIT usersStatusUnknown();
+        return true;
+    }
+    return QObject::event(event);
 }
 
 void StatusThread::SetTarget(const QString &host, qint32 port, const QString &password)
@@ -71,8 +92,11 @@ void StatusThread::Execute()
     while (!StopRequested && sleepOneCycle()) {
         const PollResult result = PollUsersStatus(loop);
         if (result == PollResult::Failed || result == PollResult::Skipped) {
+            // Announced on the thread this object lives on (see event()), in
+            // order with the status lines posted to the receiver.
+            auto *event = new QEvent(usersStatusUnknownEventType());
             publishHandoff();
-            Q_EMIT usersStatusUnknown();
+            QCoreApplication::postEvent(this, event);
         }
     }
 

@@ -55,8 +55,12 @@ public:
     std::atomic<bool> StopRequested{false};
 
 Q_SIGNALS:
-    // A cycle ended without a status line. Emitted on the poller's thread.
+    // A cycle ended without a status line. Emitted on the thread this object
+    // lives on, in order with the status lines posted to the receiver.
     void usersStatusUnknown();
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     enum class PollResult { Shown, Failed, Skipped, Stopped };
