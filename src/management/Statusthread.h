@@ -49,8 +49,6 @@ public:
     // the thread that called start(); calling it again does nothing.
     void stop();
 
-    bool isRunning() const { return m_thread.joinable(); }
-
     // The loop runs while this is clear.
     std::atomic<bool> StopRequested{false};
 
