@@ -15,13 +15,21 @@ fi
 # The panel keeps gc.xml, rules.txt and logs/ beside its executable: build/bin.
 server_pid=""
 if [ "${1:-}" = "--dev-server" ]; then
-    if [ -x build/bin/vellamor-mgmt-server ]; then
-        build/bin/vellamor-mgmt-server --config build/bin/gc.xml &
-        server_pid=$!
-        trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true' EXIT
-    else
-        echo "The development server is not built." >&2
+    # Ports below 1024 need root; elsewhere the development pair uses 10110.
+    port=1011
+    [ "$(id -u)" -eq 0 ] || port=10110
+    if [ ! -e build/bin/gc.xml ]; then
+        # A first gc.xml, so the panel polls the server from its first second
+        # (without one the panel has no management port until the first Save).
+        printf '<global><ACC><port>88</port><IP>127.0.0.1</IP></ACC><Management><port>%s</port><IP>127.0.0.1</IP></Management></global>\n' \
+            "$port" > build/bin/gc.xml
+        chmod 600 build/bin/gc.xml
     fi
+    port=$(sed -n 's:.*<Management>.*<port>\([0-9]*\)</port>.*:\1:p' build/bin/gc.xml)
+    echo "Development management server on 127.0.0.1:${port:-1011} (log: build/mgmt-server.log)"
+    build/bin/vellamor-mgmt-server --any-password --port "${port:-1011}" > build/mgmt-server.log 2>&1 &
+    server_pid=$!
+    trap 'kill "$server_pid" 2>/dev/null || true' EXIT
 fi
 
 build/bin/vellamor-desktop

@@ -24,7 +24,8 @@ scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELLAMOR_WERROR=ON \
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE windows)
 
 echo "== ThreadSanitizer (management)"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp"
+# The management tests carry their own TSAN_OPTIONS (tests/management/tsan.supp).
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 if [ ! -f build-tsan/build.ninja ]; then
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLAMOR_SANITIZE=thread \
         -DVELLAMOR_BUILD_BENCH=OFF >/dev/null

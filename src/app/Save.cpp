@@ -50,6 +50,9 @@ void TForm3::Button1Click()
     // Either raises (the standard error box shows why) and ends the save here:
     // no reload is asked for and no success is reported for an unwritten file.
     SaveGlobalConfig();
+    // The users count follows the management service just saved, from the
+    // poller's next cycle on, instead of polling the old target until restart.
+    retargetStatusPoller();
     SaveRules();
     Timer3->start();
     m_platform.dialogs->messageBox(this, kInformation, QStringLiteral("Information"), platform::Buttons::Ok,

@@ -258,6 +258,19 @@ private:
     void runServiceCommand(const ServiceCommand &command);
     platform::ServiceManager *serviceManager() const;
     // -- management ---------------------------------------------------------------
+public:
+    // After a successful Save: the poller asks the saved host, port and
+    // password from its next cycle on (Save calls this once SaveGlobalConfig
+    // has returned).
+    void retargetStatusPoller();
+
+private:
+    void showUsersStatusUnknown();
+    // One management command with the current target, without waiting for it;
+    // whenDone runs on this thread once it has been sent or has failed.
+    void startManagementCommand(const char *keyword, std::function<void()> whenDone);
+    // Parent of the commands still under way; deleting it abandons them.
+    QObject *m_managementCommands = nullptr;
     // -- save ---------------------------------------------------------------------
 };
 

@@ -11,6 +11,7 @@ Platform makeSystemPlatform()
     p.desktop = std::make_shared<QtDesktop>();
     p.serviceManager = makeSystemServiceManager();
     p.addressTable = makeSystemAddressTable();
+    p.lineClients = makeQtLineClientFactory();
     return p;
 }
 

@@ -4,11 +4,14 @@
 #include "FakePlatform.h"
 #include "app/VellamorDesktopMain.h"
 #include "common/Paths.h"
+#include "ManagementServer.h"
+#include "management/Statusthread.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -56,6 +59,7 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void successfulSaveWritesBothFiles();
+    void eachSaveSendsOneReloadToTheSavedTarget();
     void failedWritesReportNoSuccess_data();
     void failedWritesReportNoSuccess();
     void digitFilter_data();
@@ -188,6 +192,57 @@ void TestSave::successfulSaveWritesBothFiles()
              QByteArray("POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\n\r\nACCEPT 10.1.2.3\r\n"));
     QCOMPARE(form.ManagementSettings.Port, 1011);
     QCOMPARE(form.ManagementSettings.Host, QStringLiteral("127.0.0.1"));
+}
+
+void TestSave::eachSaveSendsOneReloadToTheSavedTarget()
+{
+    tools::ManagementServer oldServer;
+    tools::ManagementServer newServer;
+    QVERIFY(oldServer.listen());
+    QVERIFY(newServer.listen());
+    oldServer.setUsers(3);
+    newServer.setUsers(7);
+
+    FakePlatform fake;
+    writeFile(fake.path(QStringLiteral("default.key")), "key");
+    writeFile(fake.path(QStringLiteral("default.cer")), "cer");
+    writeFile(fake.path(QStringLiteral("gc.xml")),
+              "<global><ACC><port>88</port></ACC><Management><port>" + QByteArray::number(oldServer.port()) +
+                  "</port><password>old</password><IP>127.0.0.1</IP></Management></global>");
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    form.FormActivate();
+    form.StatusPoller->setCycleInterval(std::chrono::milliseconds(20));
+    QTRY_COMPARE_WITH_TIMEOUT(form.TotalPorts_lbl->text(), QStringLiteral("3 users are connected"), 10000);
+
+    // The administrator moves the management service to another port.
+    form.mport->setText(QString::number(newServer.port()));
+    form.ServerPass_txt->setText(QStringLiteral("new"));
+    form.ConfirmServerPass_txt->setText(QStringLiteral("new"));
+
+    // The reload goes out while the information message is still on screen.
+    QList<QByteArray> reloadsWhileShown;
+    fake.dialogs->whileShown = [&](const ShownBox &box) {
+        if (box.caption != QLatin1String("Information"))
+            return;
+        QTRY_VERIFY(newServer.requests().contains("RULESRELOAD new\r\n"));
+        reloadsWhileShown = newServer.requests();
+    };
+    for (int save = 1; save <= 2; ++save) {
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QCOMPARE(fake.dialogs->boxes.size(), save);
+        QCOMPARE(fake.dialogs->boxes.last().caption, QStringLiteral("Information"));
+        QVERIFY(reloadsWhileShown.contains("RULESRELOAD new\r\n"));
+        QTRY_COMPARE(newServer.requests().count("RULESRELOAD new\r\n"), save);
+        QVERIFY(!form.Timer3->isActive());
+    }
+    QVERIFY(!oldServer.requests().contains("RULESRELOAD old\r\n"));
+    QVERIFY(!oldServer.requests().contains("RULESRELOAD new\r\n"));
+
+    // The count now comes from the saved target.
+    QTRY_COMPARE_WITH_TIMEOUT(form.TotalPorts_lbl->text(), QStringLiteral("7 users are connected"), 10000);
+    QVERIFY(newServer.requests().contains("USERSSTATUS new\r\n"));
+    QCOMPARE(newServer.requests().count("RULESRELOAD new\r\n"), 2);
 }
 
 void TestSave::failedWritesReportNoSuccess_data()

@@ -48,7 +48,8 @@ struct FakePlatform
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<platform::ServiceManager> serviceManager;
     std::shared_ptr<FakeAddressTable> addressTable = std::make_shared<FakeAddressTable>();
-    std::shared_ptr<platform::LineClientFactory> lineClients;
+    // Real clients: the management tests talk to real servers on loopback.
+    std::shared_ptr<platform::LineClientFactory> lineClients = platform::makeQtLineClientFactory();
 };
 
 } // namespace vellamor::test

@@ -1,0 +1,213 @@
+// The reload commands through the real main window, against real servers on
+// loopback: what is sent, when, and that the window never waits for it.
+
+#include "ManagementServer.h"
+#include "Panel.h"
+#include "management/ManagementExchange.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+using vellamor::ManagementExchange;
+using vellamor::platform::Buttons;
+using vellamor::platform::Icon;
+using vellamor::test::Panel;
+using vellamor::tools::ManagementServer;
+
+namespace {
+
+qsizetype commandsUnderWay(const TForm3 &form)
+{
+    return form.findChildren<ManagementExchange *>().size();
+}
+
+quint16 closedPort()
+{
+    ManagementServer server;
+    if (!server.listen())
+        qFatal("cannot listen on loopback");
+    return server.port();
+}
+
+} // namespace
+
+class TestManagementCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".+"))); }
+
+    void requestLine_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("rules");
+        QTest::addColumn<QByteArray>("users");
+
+        QTest::newRow("password") << QStringLiteral("71!*9203&6##") << QByteArray("RULESRELOAD 71!*9203&6##\r\n")
+                                  << QByteArray("USERSRELOAD 71!*9203&6##\r\n");
+        QTest::newRow("empty password") << QString() << QByteArray("RULESRELOAD \r\n")
+                                        << QByteArray("USERSRELOAD \r\n");
+        QTest::newRow("outside ASCII") << QStringLiteral("\u00fcber") << QByteArray("RULESRELOAD ?ber\r\n")
+                                       << QByteArray("USERSRELOAD ?ber\r\n");
+    }
+    void requestLine()
+    {
+        QFETCH(QString, password);
+        QFETCH(QByteArray, rules);
+        QFETCH(QByteArray, users);
+
+        ManagementServer server;
+        QVERIFY(server.listen());
+        QSignalSpy closed(&server, &ManagementServer::connectionClosed);
+        Panel panel;
+        panel.target(QStringLiteral("127.0.0.1"), server.port(), password);
+
+        panel.form->Timer3->start();
+        QTRY_COMPARE(closed.size(), 1);
+        panel.form->Timer1->start();
+        QTRY_COMPARE(closed.size(), 2);
+        QCOMPARE(server.requests(), (QList<QByteArray>{rules, users}));
+    }
+
+    // Each tick sends one reload, to the target the window holds at that moment.
+    void rulesReloadOncePerTick()
+    {
+        ManagementServer first;
+        ManagementServer second;
+        QVERIFY(first.listen());
+        QVERIFY(second.listen());
+        QSignalSpy firstLog(&first, &ManagementServer::logged);
+        QSignalSpy secondLog(&second, &ManagementServer::logged);
+        Panel panel;
+
+        panel.target(QStringLiteral("127.0.0.1"), first.port(), QStringLiteral("one"));
+        panel.form->Timer3->start();
+        QTRY_COMPARE(firstLog.size(), 1);
+        QVERIFY(!panel.form->Timer3->isActive());
+
+        panel.target(QStringLiteral("127.0.0.1"), second.port(), QStringLiteral("two"));
+        panel.form->Timer3->start();
+        QTRY_COMPARE(secondLog.size(), 1);
+        QTRY_COMPARE(commandsUnderWay(*panel.form), 0);
+
+        QCOMPARE(first.requests(), QList<QByteArray>{"RULESRELOAD one\r\n"});
+        QCOMPARE(second.requests(), QList<QByteArray>{"RULESRELOAD two\r\n"});
+        QVERIFY(firstLog.first().first().toString().contains(QLatin1StringView("RULESRELOAD")));
+        QVERIFY(panel.fake.dialogs->boxes.isEmpty());
+    }
+
+    // A server whose accept queue is full: the connect neither succeeds nor
+    // fails. The window's own timer goes on ticking all the while.
+    void rulesReloadNeverBlocksTheWindow()
+    {
+        ManagementServer server;
+        QVERIFY(server.listenWithFullAcceptQueue());
+        Panel panel(1h);
+        panel.target(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("pw"));
+
+        int ticks = 0;
+        qint64 longestGap = 0;
+        QElapsedTimer sinceLastTick;
+        QTimer heartbeat(panel.form.get());
+        heartbeat.setInterval(10);
+        connect(&heartbeat, &QTimer::timeout, &heartbeat, [&] {
+            if (sinceLastTick.isValid())
+                longestGap = qMax(longestGap, sinceLastTick.elapsed());
+            sinceLastTick.start();
+            ++ticks;
+        });
+
+        panel.form->Timer3->start();
+        heartbeat.start();
+        QTRY_VERIFY(commandsUnderWay(*panel.form) == 1 && ticks >= 50);
+        QCOMPARE(commandsUnderWay(*panel.form), 1); // still connecting
+        qInfo("longest gap between window timer ticks while the reload connects: %lld ms", longestGap);
+    }
+
+    void rulesReloadGivesUp()
+    {
+        ManagementServer server;
+        QVERIFY(server.listenWithFullAcceptQueue());
+        Panel panel(200ms);
+        panel.target(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("pw"));
+        panel.form->Timer3->start();
+        QTRY_COMPARE(commandsUnderWay(*panel.form), 1);
+        QTRY_COMPARE(commandsUnderWay(*panel.form), 0);
+        QVERIFY(panel.fake.dialogs->boxes.isEmpty());
+    }
+
+    void rulesReloadFailsSilently_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("empty host") << QString() << int(closedPort());
+        QTest::newRow("port 0") << QStringLiteral("127.0.0.1") << 0;
+        QTest::newRow("nothing listening") << QStringLiteral("127.0.0.1") << int(closedPort());
+    }
+    void rulesReloadFailsSilently()
+    {
+        QFETCH(QString, host);
+        QFETCH(int, port);
+
+        Panel panel(1h);
+        panel.target(host, port, QStringLiteral("pw"));
+        panel.form->Timer3->start();
+        // An hour's step limit: the command is over at once or never.
+        QTRY_VERIFY(!panel.form->Timer3->isActive());
+        QTRY_COMPARE(commandsUnderWay(*panel.form), 0);
+        QVERIFY(panel.fake.dialogs->boxes.isEmpty());
+    }
+
+    // The users reload shows its notice whether the signal went out or not.
+    void usersReloadShowsItsNotice_data()
+    {
+        QTest::addColumn<bool>("serverUp");
+        QTest::newRow("sent") << true;
+        QTest::newRow("not sent") << false;
+    }
+    void usersReloadShowsItsNotice()
+    {
+        QFETCH(bool, serverUp);
+
+        ManagementServer server;
+        const quint16 port = serverUp ? (server.listen(), server.port()) : closedPort();
+        Panel panel;
+        panel.target(QStringLiteral("127.0.0.1"), port, QStringLiteral("pw"));
+        panel.form->Timer1->start();
+        QTRY_COMPARE(panel.fake.dialogs->boxes.size(), 1);
+        QVERIFY(!panel.form->Timer1->isActive());
+
+        const auto &box = panel.fake.dialogs->boxes.first();
+        QCOMPARE(box.text, QStringLiteral("Signal sent to server for reloading users"));
+        QCOMPARE(box.caption, QStringLiteral("Information"));
+        QCOMPARE(box.buttons, Buttons::Ok);
+        QCOMPARE(box.icon, Icon::None);
+        QCOMPARE(box.owner.data(), panel.form.get());
+        QTRY_COMPARE(server.requests(), serverUp ? QList<QByteArray>{"USERSRELOAD pw\r\n"} : QList<QByteArray>{});
+    }
+
+    // Closing the window abandons a command under way, and a users reload
+    // abandoned this way shows no notice afterwards.
+    void closeAbandonsCommandsUnderWay()
+    {
+        ManagementServer server;
+        QVERIFY(server.listenWithFullAcceptQueue());
+        Panel panel(1h);
+        panel.target(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("pw"));
+        panel.form->Timer3->start();
+        panel.form->Timer1->start();
+        QTRY_COMPARE(commandsUnderWay(*panel.form), 2);
+
+        QVERIFY(panel.form->close());
+        QCOMPARE(commandsUnderWay(*panel.form), 0);
+        panel.form.reset();
+        QCoreApplication::processEvents();
+        QVERIFY(panel.fake.dialogs->boxes.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestManagementCommands)
+#include "tst_managementcommands.moc"
