@@ -14,12 +14,32 @@
 
 using namespace vellamor;
 
+namespace {
+
+// A service manager that shows the service running, for pictures of the page
+// as it looks on a server machine.
+class RunningServiceManager final : public platform::ServiceManager
+{
+public:
+    Handle openManager() override { return this; }
+    Handle openService(Handle, const std::string &, std::uint32_t) override { return this; }
+    std::optional<std::uint32_t> queryState(Handle) override { return Running; }
+    bool start(Handle) override { return false; }
+    bool stop(Handle) override { return false; }
+    bool pause(Handle) override { return false; }
+    bool resume(Handle) override { return false; }
+    void close(Handle) override {}
+};
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool running = args.removeAll(QStringLiteral("--service-running")) > 0;
     if (args.size() < 2) {
-        qWarning("usage: vellamor-screenshots <output-dir> [executable-dir]");
+        qWarning("usage: vellamor-screenshots [--service-running] <output-dir> [executable-dir]");
         return 2;
     }
     const QString out = args.at(1);
@@ -28,6 +48,8 @@ int main(int argc, char **argv)
     platform::Platform p = platform::makeSystemPlatform();
     if (args.size() > 2)
         p.fileSystem = std::make_shared<platform::LocalFileSystem>(args.at(2));
+    if (running)
+        p.serviceManager = std::make_shared<RunningServiceManager>();
     TForm3 form(p);
     form.FormCreate();
     form.show();
