@@ -389,6 +389,7 @@ void TestMainWindow::firstActivationRunsOnce()
     QCOMPARE(form.ServiceName, QStringLiteral("VellamorServer"));
     QCOMPARE(manager->opened, 1);
     StatusThread *poller = form.StatusPoller;
+    QVERIFY(poller);
 
     // Away and back, and after the about box: no second hand-off.
     QWidget other;
