@@ -105,6 +105,9 @@ public:
     void ShowUsersStatus(const QByteArray &message);
     void SendRulesReload();
     void SendUsersReload();
+    // After a successful Save: the poller asks the saved host, port and
+    // password from its next cycle on.
+    void retargetStatusPoller();
 
     // --- Window state ---------------------------------------------------------
     ManagementSettingsRecord ManagementSettings;
@@ -220,7 +223,8 @@ public:
     QTimer *Timer3 = nullptr;
 
 Q_SIGNALS:
-    // Emitted after the window has handled a users-status line (for tests and tools).
+    // Emitted whenever the users-status caption is set, from a status line or
+    // back to "? users are connected" (for tests and tools).
     void usersStatusShown(const QString &caption);
 
 protected:
@@ -258,13 +262,6 @@ private:
     void runServiceCommand(const ServiceCommand &command);
     platform::ServiceManager *serviceManager() const;
     // -- management ---------------------------------------------------------------
-public:
-    // After a successful Save: the poller asks the saved host, port and
-    // password from its next cycle on (Save calls this once SaveGlobalConfig
-    // has returned).
-    void retargetStatusPoller();
-
-private:
     void showUsersStatusUnknown();
     // One management command with the current target, without waiting for it;
     // whenDone runs on this thread once it has been sent or has failed.
