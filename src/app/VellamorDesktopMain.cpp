@@ -669,8 +669,10 @@ void TForm3::guarded(const std::function<void()> &handler)
 
 void TForm3::showStandardError(const QString &message)
 {
-    m_platform.dialogs->messageBox(this, standardErrorText(message), kApplicationTitle, platform::Buttons::Ok,
-                                   platform::Icon::Error);
+    // During start-up the window is not shown yet: the box then stands on its
+    // own in the middle of the screen instead of at a hidden window's corner.
+    m_platform.dialogs->messageBox(isVisible() ? this : nullptr, standardErrorText(message), kApplicationTitle,
+                                   platform::Buttons::Ok, platform::Icon::Error);
 }
 
 void TForm3::FormCreate()

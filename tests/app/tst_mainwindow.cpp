@@ -413,6 +413,7 @@ void TestMainWindow::handlerErrorsGoToTheStandardErrorBox()
 {
     FakePlatform fake;
     TForm3 form(fake.platform());
+    form.show();
     bool after = false;
     form.guarded([] { throw Error(QStringLiteral("Disk on fire")); });
     form.guarded([&after] { after = true; });
