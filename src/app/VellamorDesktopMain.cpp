@@ -52,8 +52,7 @@ constexpr ConfigPage kConfigPages[] = {
     {"Database", "Database Settings", "Configure Database Server to use"},
 };
 
-template<typename T>
-T *named(T *object, const char *name)
+template<typename T> T *named(T *object, const char *name)
 {
     object->setObjectName(QLatin1StringView(name));
     return object;
@@ -246,9 +245,11 @@ QWidget *TForm3::buildServicePage()
     pictures->setContentsMargins(0, 0, 0, 0);
     const QSize gear(50, 50);
     StatusUnknown = named(new SvgPicture(QStringLiteral(":/pictures/gear-grey.svg"), gear, GroupBox1), "StatusUnknown");
-    StatusRunning = named(new SvgPicture(QStringLiteral(":/pictures/gear-green.svg"), gear, GroupBox1), "StatusRunning");
+    StatusRunning =
+        named(new SvgPicture(QStringLiteral(":/pictures/gear-green.svg"), gear, GroupBox1), "StatusRunning");
     StatusStoped = named(new SvgPicture(QStringLiteral(":/pictures/gear-red.svg"), gear, GroupBox1), "StatusStoped");
-    ServicePaused = named(new SvgPicture(QStringLiteral(":/pictures/gear-yellow.svg"), gear, GroupBox1), "ServicePaused");
+    ServicePaused =
+        named(new SvgPicture(QStringLiteral(":/pictures/gear-yellow.svg"), gear, GroupBox1), "ServicePaused");
     for (SvgPicture *picture : {StatusUnknown, StatusRunning, StatusStoped, ServicePaused})
         pictures->addWidget(picture, 0, 0, Qt::AlignCenter);
     StatusRunning->hide();
@@ -444,8 +445,8 @@ QWidget *TForm3::buildApplicationPage()
     TabSheet7ConfigApplication = configPage("TabSheet7ConfigApplication", 1, nullptr, &body);
     auto *page = TabSheet7ConfigApplication;
 
-    const char *names[7] = {"Label1", "SystemIPS", "SpeedButton1", "SpeedButton2", "Label8", "SelectedIPs",
-                            "ActivateOnAll_chk"};
+    const char *names[7] = {"Label1", "SystemIPS",   "SpeedButton1",     "SpeedButton2",
+                            "Label8", "SelectedIPs", "ActivateOnAll_chk"};
     AddressPair pair{};
     GroupBox5 = addressGroup("GroupBox5", tr("Application Server"), names, pair, page);
     Label1 = pair.systemLabel;
@@ -472,8 +473,8 @@ QWidget *TForm3::buildManagementPage()
     TabSheet8Management = configPage("TabSheet8Management", 2, nullptr, &body);
     auto *page = TabSheet8Management;
 
-    const char *names[7] = {"Label4", "SystemIPS2", "SpeedButton3", "SpeedButton4", "Label2", "SelectedIPs2",
-                            "ActivateOnAll_chk2"};
+    const char *names[7] = {"Label4", "SystemIPS2",   "SpeedButton3",      "SpeedButton4",
+                            "Label2", "SelectedIPs2", "ActivateOnAll_chk2"};
     AddressPair pair{};
     GroupBox4 = addressGroup("GroupBox4", tr("Management Server"), names, pair, page);
     Label4 = pair.systemLabel;

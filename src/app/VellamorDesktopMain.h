@@ -245,10 +245,10 @@ private:
     void wireEvents();
 
     // Area hooks defined beside their area's code.
-    void installFieldHelpers();     // app/Save.cpp: the digit filter
-    void startStatusPoller();       // management/ManagementPage.cpp
-    void stopBackgroundWork();      // management/ManagementPage.cpp: orderly stop at close
-    void closeServiceMonitor();     // service/ServicePage.cpp
+    void installFieldHelpers(); // app/Save.cpp: the digit filter
+    void startStatusPoller();   // management/ManagementPage.cpp
+    void stopBackgroundWork();  // management/ManagementPage.cpp: orderly stop at close
+    void closeServiceMonitor(); // service/ServicePage.cpp
 
     platform::Platform m_platform;
     bool m_shutDown = false;

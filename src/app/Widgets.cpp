@@ -67,7 +67,8 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
 
 void LinkLabel::keyPressEvent(QKeyEvent *event)
 {
-    if (isEnabled() && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (isEnabled() &&
+        (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         Q_EMIT clicked();
         return;
     }

@@ -8,8 +8,7 @@ namespace vellamor::platform {
 class QtDialogs final : public Dialogs
 {
 public:
-    Answer messageBox(QWidget *owner, const QString &text, const QString &caption, Buttons buttons,
-                      Icon icon) override;
+    Answer messageBox(QWidget *owner, const QString &text, const QString &caption, Buttons buttons, Icon icon) override;
     QString openFile(QWidget *owner, const QString &startPath) override;
     QString existingDirectory(QWidget *owner, const QString &startPath) override;
 };

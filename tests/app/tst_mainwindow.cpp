@@ -218,16 +218,25 @@ void TestMainWindow::pageTreeSwitchesPages_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("page");
 
-    QTest::newRow("General") << 0 << "General" << "TabSheet5ConfigGeneral";
-    QTest::newRow("Application Service") << 1 << "Application Service" << "TabSheet7ConfigApplication";
-    QTest::newRow("Management Service") << 2 << "Management Service" << "TabSheet8Management";
-    QTest::newRow("Security") << 3 << "Security" << "TabSheet2ConfigSecurity";
-    QTest::newRow("SSL") << 4 << "SSL" << "TabSheet3ConfigSSL";
-    QTest::newRow("Database") << 5 << "Database" << "TabSheet6ConfigDatabase";
+    QTest::newRow("General") << 0 << "General"
+                             << "TabSheet5ConfigGeneral";
+    QTest::newRow("Application Service") << 1 << "Application Service"
+                                         << "TabSheet7ConfigApplication";
+    QTest::newRow("Management Service") << 2 << "Management Service"
+                                        << "TabSheet8Management";
+    QTest::newRow("Security") << 3 << "Security"
+                              << "TabSheet2ConfigSecurity";
+    QTest::newRow("SSL") << 4 << "SSL"
+                         << "TabSheet3ConfigSSL";
+    QTest::newRow("Database") << 5 << "Database"
+                              << "TabSheet6ConfigDatabase";
     // The match is exact and case-sensitive: these leave the page where it was.
-    QTest::newRow("lower case") << 4 << "ssl" << "TabSheet2ConfigSecurity";
-    QTest::newRow("trailing blank") << 5 << "Database " << "TabSheet2ConfigSecurity";
-    QTest::newRow("unknown") << 0 << "Logging" << "TabSheet2ConfigSecurity";
+    QTest::newRow("lower case") << 4 << "ssl"
+                                << "TabSheet2ConfigSecurity";
+    QTest::newRow("trailing blank") << 5 << "Database "
+                                    << "TabSheet2ConfigSecurity";
+    QTest::newRow("unknown") << 0 << "Logging"
+                             << "TabSheet2ConfigSecurity";
 }
 
 void TestMainWindow::pageTreeSwitchesPages()

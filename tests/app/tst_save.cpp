@@ -2,9 +2,9 @@
 // written, the rules reload it asks for, and the field helpers around it.
 
 #include "FakePlatform.h"
+#include "ManagementServer.h"
 #include "app/VellamorDesktopMain.h"
 #include "common/Paths.h"
-#include "ManagementServer.h"
 #include "management/Statusthread.h"
 
 #include <QApplication>
@@ -79,28 +79,84 @@ void TestSave::refusals_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("logDirAfter");
 
-    QTest::newRow("empty password") << "" << "" << "<dir>" << "" << "" << "Invalid password" << "<dir>";
-    QTest::newRow("empty password, confirmation typed")
-        << "" << "secret" << "<dir>" << "" << "" << "Invalid password" << "<dir>";
-    QTest::newRow("confirmation differs in case")
-        << "Secret" << "secret" << "<dir>" << "" << "" << "Password confirmation failed" << "<dir>";
-    QTest::newRow("confirmation empty")
-        << "Secret" << "" << "<dir>" << "" << "" << "Password confirmation failed" << "<dir>";
-    QTest::newRow("log directory missing")
-        << "pw" << "pw" << "<missing>" << "" << "" << "Specified log directory dont exist" << "<missing>";
-    QTest::newRow("log directory is a file")
-        << "pw" << "pw" << "<file>" << "" << "" << "Specified log directory dont exist" << "<file>";
-    QTest::newRow("key file missing")
-        << "pw" << "pw" << "<dir>" << "<missing>" << "" << "Specified key file dont exist" << "<dir>";
-    QTest::newRow("key file is a directory")
-        << "pw" << "pw" << "<dir>" << "<dir>" << "<file>" << "Specified key file dont exist" << "<dir>";
-    QTest::newRow("certificate missing")
-        << "pw" << "pw" << "<dir>" << "<file>" << "<missing>" << "Specified certificate file dont exist" << "<dir>";
-    QTest::newRow("certificate is a directory")
-        << "pw" << "pw" << "<dir>" << "" << "<dir>" << "Specified certificate file dont exist" << "<dir>";
+    QTest::newRow("empty password") << ""
+                                    << ""
+                                    << "<dir>"
+                                    << ""
+                                    << ""
+                                    << "Invalid password"
+                                    << "<dir>";
+    QTest::newRow("empty password, confirmation typed") << ""
+                                                        << "secret"
+                                                        << "<dir>"
+                                                        << ""
+                                                        << ""
+                                                        << "Invalid password"
+                                                        << "<dir>";
+    QTest::newRow("confirmation differs in case") << "Secret"
+                                                  << "secret"
+                                                  << "<dir>"
+                                                  << ""
+                                                  << ""
+                                                  << "Password confirmation failed"
+                                                  << "<dir>";
+    QTest::newRow("confirmation empty") << "Secret"
+                                        << ""
+                                        << "<dir>"
+                                        << ""
+                                        << ""
+                                        << "Password confirmation failed"
+                                        << "<dir>";
+    QTest::newRow("log directory missing") << "pw"
+                                           << "pw"
+                                           << "<missing>"
+                                           << ""
+                                           << ""
+                                           << "Specified log directory dont exist"
+                                           << "<missing>";
+    QTest::newRow("log directory is a file") << "pw"
+                                             << "pw"
+                                             << "<file>"
+                                             << ""
+                                             << ""
+                                             << "Specified log directory dont exist"
+                                             << "<file>";
+    QTest::newRow("key file missing") << "pw"
+                                      << "pw"
+                                      << "<dir>"
+                                      << "<missing>"
+                                      << ""
+                                      << "Specified key file dont exist"
+                                      << "<dir>";
+    QTest::newRow("key file is a directory") << "pw"
+                                             << "pw"
+                                             << "<dir>"
+                                             << "<dir>"
+                                             << "<file>"
+                                             << "Specified key file dont exist"
+                                             << "<dir>";
+    QTest::newRow("certificate missing") << "pw"
+                                         << "pw"
+                                         << "<dir>"
+                                         << "<file>"
+                                         << "<missing>"
+                                         << "Specified certificate file dont exist"
+                                         << "<dir>";
+    QTest::newRow("certificate is a directory") << "pw"
+                                                << "pw"
+                                                << "<dir>"
+                                                << ""
+                                                << "<dir>"
+                                                << "Specified certificate file dont exist"
+                                                << "<dir>";
     // The default fills the empty field and stays there although a later check refuses.
-    QTest::newRow("empty log directory, key missing")
-        << "pw" << "pw" << "" << "<missing>" << "" << "Specified key file dont exist" << "<logs>";
+    QTest::newRow("empty log directory, key missing") << "pw"
+                                                      << "pw"
+                                                      << ""
+                                                      << "<missing>"
+                                                      << ""
+                                                      << "Specified key file dont exist"
+                                                      << "<logs>";
 }
 
 void TestSave::refusals()
@@ -252,11 +308,15 @@ void TestSave::failedWritesReportNoSuccess_data()
     QTest::addColumn<bool>("gcXmlWritten");
 
     // The port is refused before the window leaves the page or writes anything.
-    QTest::newRow("management port not a number") << "port" << "''12ab'' is not a valid integer value." << false;
-    QTest::newRow("empty management port") << "empty port" << "'''' is not a valid integer value." << false;
+    QTest::newRow("management port not a number") << "port"
+                                                  << "''12ab'' is not a valid integer value." << false;
+    QTest::newRow("empty management port") << "empty port"
+                                           << "'''' is not a valid integer value." << false;
     // A file that cannot be replaced is reported; nothing claims success.
-    QTest::newRow("gc.xml cannot be written") << "gc.xml" << "gc.xml" << false;
-    QTest::newRow("rules.txt cannot be written") << "rules.txt" << "rules.txt" << true;
+    QTest::newRow("gc.xml cannot be written") << "gc.xml"
+                                              << "gc.xml" << false;
+    QTest::newRow("rules.txt cannot be written") << "rules.txt"
+                                                 << "rules.txt" << true;
 }
 
 void TestSave::failedWritesReportNoSuccess()
@@ -329,11 +389,16 @@ void TestSave::digitFilter_data()
     QTest::addColumn<QString>("shown");
 
     for (const char *field : {"lport", "mport", "MaxCon_txt"}) {
-        QTest::addRow("%s typed digits", field) << field << false << "8080" << "8080";
-        QTest::addRow("%s typed letters and signs", field) << field << false << "1a-2 b3+$x4" << "1234";
-        QTest::addRow("%s pasted with blanks", field) << field << true << " 80 80\n" << "8080";
-        QTest::addRow("%s pasted hex", field) << field << true << "0x1F" << "01";
-        QTest::addRow("%s pasted letters only", field) << field << true << "abc" << "";
+        QTest::addRow("%s typed digits", field) << field << false << "8080"
+                                                << "8080";
+        QTest::addRow("%s typed letters and signs", field) << field << false << "1a-2 b3+$x4"
+                                                           << "1234";
+        QTest::addRow("%s pasted with blanks", field) << field << true << " 80 80\n"
+                                                      << "8080";
+        QTest::addRow("%s pasted hex", field) << field << true << "0x1F"
+                                              << "01";
+        QTest::addRow("%s pasted letters only", field) << field << true << "abc"
+                                                       << "";
     }
 }
 
@@ -384,9 +449,12 @@ void TestSave::browseButtonsFillTheirField_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<bool>("directory");
 
-    QTest::newRow("log directory") << "SpeedButton5" << "DefaultLogFolder_txt" << true;
-    QTest::newRow("key file") << "SpeedButton6" << "KeyFile_txt" << false;
-    QTest::newRow("certificate file") << "SpeedButton7" << "CertFile_txt" << false;
+    QTest::newRow("log directory") << "SpeedButton5"
+                                   << "DefaultLogFolder_txt" << true;
+    QTest::newRow("key file") << "SpeedButton6"
+                              << "KeyFile_txt" << false;
+    QTest::newRow("certificate file") << "SpeedButton7"
+                                      << "CertFile_txt" << false;
 }
 
 void TestSave::browseButtonsFillTheirField()

@@ -28,8 +28,8 @@ struct ShownBox
 class FakeDialogs final : public platform::Dialogs
 {
 public:
-    platform::Answer messageBox(QWidget *owner, const QString &text, const QString &caption,
-                                platform::Buttons buttons, platform::Icon icon) override;
+    platform::Answer messageBox(QWidget *owner, const QString &text, const QString &caption, platform::Buttons buttons,
+                                platform::Icon icon) override;
     QString openFile(QWidget *owner, const QString &startPath) override;
     QString existingDirectory(QWidget *owner, const QString &startPath) override;
 
