@@ -115,6 +115,8 @@ TForm33::TForm33(platform::Dialogs &dialogs, QWidget *parent)
     RuleType->setEditable(false);
     RuleType->addItems({QStringLiteral("REJECT"), QStringLiteral("ACCEPT")});
     RuleType->setCurrentIndex(-1);
+    // Nothing is chosen at first; say what the box is for until something is.
+    RuleType->setPlaceholderText(tr("Rule type: REJECT or ACCEPT"));
 
     Button3 = new QPushButton(tr("Add Rule"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
