@@ -200,4 +200,12 @@ void ManagementServer::drip(QTcpSocket *socket, const QByteArray &bytes)
     timer->start();
 }
 
+quint16 ManagementServer::closedPort()
+{
+    ManagementServer server;
+    if (!server.listen())
+        qFatal("cannot listen on loopback");
+    return server.port();
+}
+
 } // namespace vellamor::tools

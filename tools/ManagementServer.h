@@ -48,6 +48,9 @@ public:
     bool listenWithFullAcceptQueue(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
 
     quint16 port() const;
+
+    // A loopback port on which nothing listens (one that was just given up).
+    static quint16 closedPort();
     QString errorString() const;
 
     // The password requests must carry. A null string takes any.

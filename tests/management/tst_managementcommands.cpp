@@ -23,13 +23,6 @@ qsizetype commandsUnderWay(const TForm3 &form)
     return form.findChildren<ManagementExchange *>().size();
 }
 
-quint16 closedPort()
-{
-    ManagementServer server;
-    if (!server.listen())
-        qFatal("cannot listen on loopback");
-    return server.port();
-}
 
 } // namespace
 
@@ -143,9 +136,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
-        QTest::newRow("empty host") << QString() << int(closedPort());
+        QTest::newRow("empty host") << QString() << int(ManagementServer::closedPort());
         QTest::newRow("port 0") << QStringLiteral("127.0.0.1") << 0;
-        QTest::newRow("nothing listening") << QStringLiteral("127.0.0.1") << int(closedPort());
+        QTest::newRow("nothing listening") << QStringLiteral("127.0.0.1") << int(ManagementServer::closedPort());
     }
     void rulesReloadFailsSilently()
     {
@@ -173,7 +166,7 @@ private Q_SLOTS:
         QFETCH(bool, serverUp);
 
         ManagementServer server;
-        const quint16 port = serverUp ? (server.listen(), server.port()) : closedPort();
+        const quint16 port = serverUp ? (server.listen(), server.port()) : ManagementServer::closedPort();
         Panel panel;
         panel.target(QStringLiteral("127.0.0.1"), port, QStringLiteral("pw"));
         panel.form->Timer1->start();

@@ -44,14 +44,6 @@ Outcome askStatus(const ManagementServer &server, std::chrono::milliseconds step
                stepLimit);
 }
 
-// A port on which nothing listens.
-quint16 closedPort()
-{
-    ManagementServer server;
-    if (!server.listen())
-        qFatal("cannot listen on loopback");
-    return server.port();
-}
 
 } // namespace
 
@@ -146,10 +138,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
 
-        QTest::newRow("empty host") << QString() << int(closedPort());
+        QTest::newRow("empty host") << QString() << int(ManagementServer::closedPort());
         QTest::newRow("port 0") << QStringLiteral("127.0.0.1") << 0;
         QTest::newRow("port 65536 is port 0") << QStringLiteral("127.0.0.1") << 65536;
-        QTest::newRow("nothing listening") << QStringLiteral("127.0.0.1") << int(closedPort());
+        QTest::newRow("nothing listening") << QStringLiteral("127.0.0.1") << int(ManagementServer::closedPort());
     }
     void failsAtOnceWithoutTarget()
     {
