@@ -23,7 +23,6 @@ qsizetype commandsUnderWay(const TForm3 &form)
     return form.findChildren<ManagementExchange *>().size();
 }
 
-
 } // namespace
 
 class TestManagementCommands : public QObject

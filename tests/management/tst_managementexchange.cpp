@@ -44,7 +44,6 @@ Outcome askStatus(const ManagementServer &server, std::chrono::milliseconds step
                stepLimit);
 }
 
-
 } // namespace
 
 class TestManagementExchange : public QObject
