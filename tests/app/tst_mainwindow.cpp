@@ -2,6 +2,7 @@
 // defaults, the page tree, start-up loading, first activation, the menus.
 
 #include "FakePlatform.h"
+#include "FakeServiceManager.h"
 #include "app/VellamorDesktopMain.h"
 #include "app/Widgets.h"
 #include "app/about.h"
@@ -369,26 +370,8 @@ void TestMainWindow::errorInStartupSkipsTheLaterSteps()
 
 void TestMainWindow::firstActivationRunsOnce()
 {
-    // Counts how often the service manager is opened: once per run.
-    class CountingManager final : public platform::ServiceManager
-    {
-    public:
-        Handle openManager() override
-        {
-            ++opened;
-            return nullptr;
-        }
-        Handle openService(Handle, const std::string &, std::uint32_t) override { return nullptr; }
-        std::optional<std::uint32_t> queryState(Handle) override { return std::nullopt; }
-        bool start(Handle) override { return false; }
-        bool stop(Handle) override { return false; }
-        bool pause(Handle) override { return false; }
-        bool resume(Handle) override { return false; }
-        void close(Handle) override {}
-        int opened = 0;
-    };
     FakePlatform fake;
-    auto manager = std::make_shared<CountingManager>();
+    auto manager = std::make_shared<FakeServiceManager>();
     fake.serviceManager = manager;
     TForm3 form(fake.platform());
     form.FormCreate();
@@ -396,7 +379,7 @@ void TestMainWindow::firstActivationRunsOnce()
     QVERIFY(QTest::qWaitForWindowActive(&form));
     QTRY_VERIFY(form.Activated);
     QCOMPARE(form.ServiceName, QStringLiteral("VellamorServer"));
-    QCOMPARE(manager->opened, 1);
+    QCOMPARE(manager->calls.count(QStringLiteral("openManager")), 1);
     StatusThread *poller = form.StatusPoller;
     QVERIFY(poller);
 
@@ -414,7 +397,7 @@ void TestMainWindow::firstActivationRunsOnce()
     form.About1->trigger();
     form.FormActivate();
     QApplication::processEvents();
-    QCOMPARE(manager->opened, 1);
+    QCOMPARE(manager->calls.count(QStringLiteral("openManager")), 1);
     QCOMPARE(form.StatusPoller, poller);
 }
 
