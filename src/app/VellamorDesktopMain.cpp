@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "common/StandardError.h"
+#include "config/AtomicFile.h"
 #include "management/UsersStatusEvent.h"
 
 #include <QAction>
@@ -684,9 +685,13 @@ void TForm3::FormCreate()
         FillSystemIPs(SystemIPS);
         FillSystemIPs(SystemIPS2);
 
-        const QString logs = besideExecutable(m_platform.fileSystem->executableDir(), QStringLiteral("logs"));
+        const QString dir = m_platform.fileSystem->executableDir();
+        const QString logs = besideExecutable(dir, QStringLiteral("logs"));
         if (!m_platform.fileSystem->directoryExists(logs))
             m_platform.fileSystem->createDirectory(logs); // a failure shows up at Save, not here
+        // A Save cut short by a kill or a power cut leaves its temporary file
+        // (gc.xml's holds the password); the files themselves are whole.
+        removeLeftoverTemporaries(dir, {QStringLiteral("gc.xml"), QStringLiteral("rules.txt")});
 
         LoadGlobalConfig();
         LoadRules();

@@ -3,55 +3,196 @@
 #include "common/Error.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScopeGuard>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <filesystem>
+#include <io.h>
+#include <system_error>
 #endif
 
 namespace vellamor {
 
 namespace {
 
+// Our temporary files are the target's name, this marker and six letters or
+// digits, so that start-up can tell them from anything else an administrator
+// keeps beside the server ("gc.xml.backup", say).
+constexpr QLatin1StringView kTemporaryMarker(".vellamor-save-");
+constexpr int kRandomLength = 6;
+
 [[noreturn]] void raiseWriteError(const QString &path, const QString &reason)
 {
     throw Error(QStringLiteral("Could not write \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
-} // namespace
-
-void writeFileAtomically(const QString &path, const QByteArray &data)
+QString temporaryPathFor(const QString &target)
 {
-    const bool existed = QFileInfo::exists(path);
-    QSaveFile file(path);
-    // Unbuffered: QSaveFile does not notice when its own buffer cannot be
-    // flushed (a full disk) and would commit a truncated file. Each write is
-    // checked here instead; on any early return the temporary file goes with
-    // `file` and the old file stays.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        raiseWriteError(path, file.errorString());
-    // The temporary file takes over an existing file's permissions by itself;
-    // a new one is narrowed before the first byte goes in. Where the file
-    // system keeps no permissions this does nothing, which is fine.
-    if (!existed)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString path = target + kTemporaryMarker;
+    for (int i = 0; i < kRandomLength; ++i)
+        path += QLatin1Char(kAlphabet[QRandomGenerator::global()->bounded(int(sizeof kAlphabet - 1))]);
+    return path;
+}
 
-    for (qint64 done = 0; done < data.size();) {
+// The file a write replaces: a symbolic link is followed to its end, so the
+// link an administrator set up stays a link.
+QString finalTarget(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.filePath();
+}
+
+#ifdef Q_OS_UNIX
+
+void writeAll(int fd, const QByteArray &data, const QString &path)
+{
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t written = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            raiseWriteError(path, qt_error_string(errno));
+        }
         // A short write is followed by one more, which reports the reason.
+        done += written;
+    }
+}
+
+void replace(const QString &path, const QString &target, const QByteArray &data, NewFileAccess access)
+{
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat old
+    {
+    };
+    const bool replacing = ::stat(targetName.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    // Readable by the owner alone until the old file's mode is copied: a
+    // reader that opened the file in the meantime would keep reading it.
+    const mode_t createMode = replacing || access == NewFileAccess::OwnerOnly ? 0600 : 0666;
+
+    QByteArray temporaryName;
+    int fd = -1;
+    while (fd < 0) {
+        temporaryName = QFile::encodeName(temporaryPathFor(target));
+        fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+        if (fd < 0 && errno != EEXIST)
+            raiseWriteError(path, qt_error_string(errno));
+    }
+    auto closeAndRemove = qScopeGuard([&] {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temporaryName.constData());
+    });
+
+    if (replacing) {
+        // The server may run under another account that owns the file: keep
+        // the owner where we may (root may, others keep their own), then the
+        // mode. A file system without owners or modes refuses both, which is
+        // fine.
+        [[maybe_unused]] const bool ownerKept =
+            ::fchown(fd, old.st_uid, old.st_gid) == 0 || ::fchown(fd, uid_t(-1), old.st_gid) == 0;
+        [[maybe_unused]] const bool modeKept = ::fchmod(fd, old.st_mode & 07777) == 0;
+    }
+
+    writeAll(fd, data, path);
+    // A disk that fills up late (delayed allocation, network file systems)
+    // reports it here or at close.
+    if (::fsync(fd) != 0)
+        raiseWriteError(path, qt_error_string(errno));
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        raiseWriteError(path, qt_error_string(errno));
+    if (::rename(temporaryName.constData(), targetName.constData()) != 0)
+        raiseWriteError(path, qt_error_string(errno));
+    closeAndRemove.dismiss();
+
+    // The new name reaches the disk with the directory; until then a power
+    // cut could bring back the old file, or no file at all. File systems that
+    // cannot flush a directory say EINVAL, and need not.
+    const QByteArray dirName = QFile::encodeName(QFileInfo(target).absolutePath());
+    const int dirFd = ::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        raiseWriteError(path, qt_error_string(errno));
+    const int synced = ::fsync(dirFd);
+    const int syncError = errno;
+    ::close(dirFd);
+    if (synced != 0 && syncError != EINVAL)
+        raiseWriteError(path, qt_error_string(syncError));
+}
+
+#else
+
+void replace(const QString &path, const QString &target, const QByteArray &data, NewFileAccess access)
+{
+    const QFileInfo old(target);
+    const bool replacing = old.isFile();
+    QFile file;
+    do {
+        file.setFileName(temporaryPathFor(target));
+    } while (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) && file.exists());
+    if (!file.isOpen())
+        raiseWriteError(path, file.errorString());
+    auto remove = qScopeGuard([&file] { file.remove(); });
+
+    if (replacing)
+        file.setPermissions(old.permissions());
+    else if (access == NewFileAccess::OwnerOnly)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    for (qint64 done = 0; done < data.size();) {
         const qint64 written = file.write(data.constData() + done, data.size() - done);
         if (written <= 0)
             raiseWriteError(path, file.errorString());
         done += written;
     }
-#ifdef Q_OS_UNIX
-    // A disk that fills up late reports it here; QSaveFile ignores it.
-    if (::fsync(file.handle()) != 0)
+    if (::_commit(file.handle()) != 0)
         raiseWriteError(path, qt_error_string(errno));
-#endif
-    if (!file.commit())
+    file.close();
+    if (file.error() != QFileDevice::NoError)
         raiseWriteError(path, file.errorString());
+
+    // Replaces the old file in one step (MoveFileEx with REPLACE_EXISTING).
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(file.fileName().toStdWString()),
+                            std::filesystem::path(target.toStdWString()), error);
+    if (error)
+        raiseWriteError(path, QString::fromStdString(error.message()));
+    remove.dismiss();
+}
+
+#endif
+
+} // namespace
+
+void writeFileAtomically(const QString &path, const QByteArray &data, NewFileAccess access)
+{
+    replace(path, finalTarget(path), data, access);
+}
+
+void removeLeftoverTemporaries(const QString &dir, const QStringList &names)
+{
+    const QDir directory(dir);
+    for (const QString &name : names) {
+        const QRegularExpression ours(
+            QRegularExpression::anchoredPattern(QRegularExpression::escape(name + kTemporaryMarker) +
+                                                QStringLiteral("[A-Za-z0-9]{%1}").arg(kRandomLength)));
+        const QString pattern = name + kTemporaryMarker + QString(kRandomLength, u'?');
+        for (const QFileInfo &entry : directory.entryInfoList({pattern}, QDir::Files | QDir::Hidden)) {
+            if (!entry.isSymLink() && ours.match(entry.fileName()).hasMatch())
+                QFile::remove(entry.filePath());
+        }
+    }
 }
 
 } // namespace vellamor

@@ -2,16 +2,30 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace vellamor {
 
+// Who may read a file that a write brings into being. An existing file always
+// keeps its own permissions (and, where the system lets us, its owner).
+enum class NewFileAccess {
+    OwnerOnly, // gc.xml: it holds the management password
+    Default,   // the system's default for new files (the umask decides)
+};
+
 // Replaces the file at `path` with `data` in one step: the bytes go to a
-// temporary file beside it, which is renamed over the old file only when all
-// of them were written. A crash, a full disk or a write error leaves the old
-// file as it was. A file created anew is readable by its owner only (gc.xml
-// holds a password); an existing file keeps its permissions.
+// temporary file of our own beside it, every write is checked, the file and
+// then its directory are flushed to the disk, and only then does the
+// temporary file take the old one's place. A crash, a full disk or a write
+// error leaves the old file as it was. A symbolic link is followed: the file
+// it points to is replaced, the link stays.
 //
 // Raises an error naming the file and the system's reason.
-void writeFileAtomically(const QString &path, const QByteArray &data);
+void writeFileAtomically(const QString &path, const QByteArray &data, NewFileAccess access = NewFileAccess::OwnerOnly);
+
+// Removes the temporary files that a write of one of `names` left in `dir`
+// when the program was killed halfway: regular files named as our writer
+// names them, nothing else. Failures are ignored; a leftover is harmless.
+void removeLeftoverTemporaries(const QString &dir, const QStringList &names);
 
 } // namespace vellamor

@@ -1,7 +1,6 @@
 #include "RuleSetFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace vellamor {
 
@@ -63,22 +62,6 @@ std::optional<QByteArray> readRuleSetFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
     return content;
-}
-
-std::optional<QString> writeRuleSetFile(const QString &path, const QByteArray &content)
-{
-    // Binary mode: the CR LF line ends are in the content already.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(content) != content.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
 }
 
 } // namespace vellamor

@@ -34,9 +34,4 @@ QByteArray composeRuleSet(Policy policy, const QList<QByteArray> &rules);
 // The whole content of the file, or nothing when it cannot be read.
 std::optional<QByteArray> readRuleSetFile(const QString &path);
 
-// Replaces the file with the content in one step: readers see the old file or
-// the new one, never a part of it. Returns the system's reason on failure, in
-// which case the old file is left as it was.
-std::optional<QString> writeRuleSetFile(const QString &path, const QByteArray &content);
-
 } // namespace vellamor

@@ -1,7 +1,7 @@
 #include "app/VellamorDesktopMain.h"
 
-#include "common/Error.h"
 #include "common/Paths.h"
+#include "config/AtomicFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleSetFile.h"
 
@@ -63,10 +63,9 @@ void TForm3::SaveRules()
     const Policy policy = PolicyAccept_radio->isChecked() ? Policy::Accept : Policy::Reject;
 
     // The server loads this file on the reload that follows a Save, so a file
-    // that was not written must stop the Save rather than pass for success.
-    const QString path = rulesPath(*m_platform.fileSystem);
-    if (const std::optional<QString> reason = writeRuleSetFile(path, composeRuleSet(policy, rules)))
-        throw Error(tr("Could not save the rules to \"%1\": %2").arg(path, *reason));
+    // that was not written raises and stops the Save rather than pass for
+    // success. A new rules.txt is readable as the system's default allows.
+    writeFileAtomically(rulesPath(*m_platform.fileSystem), composeRuleSet(policy, rules), NewFileAccess::Default);
 }
 
 void TForm3::Button2Click()

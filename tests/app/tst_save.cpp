@@ -20,6 +20,15 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 using namespace vellamor;
 using namespace vellamor::test;
 
@@ -49,6 +58,85 @@ QString resolve(const FakePlatform &fake, QString text)
     return text;
 }
 
+#ifdef Q_OS_LINUX
+// A disk with `room` bytes left, for as long as the object lives. Either a
+// small file system mounted over the executable directory in a mount
+// namespace of this thread's own (a crashed test leaves no mount behind), or,
+// without the right to mount, a limit on how large a file of this process may
+// grow.
+class FullDisk
+{
+public:
+    enum Kind { SmallFileSystem, FileSizeLimit };
+
+    // Mounts the file system (empty: the executable directory's files are
+    // written afterwards); `skipReason` says why it cannot be done.
+    FullDisk(Kind kind, const QString &dir) : m_kind(kind), m_dir(QFile::encodeName(dir))
+    {
+        if (kind != SmallFileSystem)
+            return;
+        static const int unshared =
+            unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : errno;
+        if (unshared == 0 && mount("tmpfs", m_dir.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m") == 0)
+            m_mounted = true;
+        else
+            skipReason = QStringLiteral("cannot mount a small file system (needs root): ") +
+                         qt_error_string(unshared ? unshared : errno);
+    }
+    ~FullDisk()
+    {
+        makeRoom();
+        if (m_mounted)
+            umount2(m_dir.constData(), MNT_DETACH);
+    }
+
+    // Leaves `room` bytes for new files.
+    void fill(qint64 room)
+    {
+        if (m_kind == FileSizeLimit) {
+            getrlimit(RLIMIT_FSIZE, &m_savedLimit);
+            m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = m_savedLimit;
+            small.rlim_cur = rlim_t(room);
+            setrlimit(RLIMIT_FSIZE, &small);
+            m_limited = true;
+            return;
+        }
+        const QByteArray filler = m_dir + "/filler";
+        const int fd = open(filler.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        QVERIFY(fd >= 0);
+        const QByteArray page(4096, 'f');
+        off_t size = 0;
+        while (write(fd, page.constData(), page.size()) == page.size())
+            size += page.size();
+        QCOMPARE(errno, ENOSPC);
+        QCOMPARE(ftruncate(fd, size - room), 0);
+        close(fd);
+    }
+
+    void makeRoom()
+    {
+        if (m_limited) {
+            setrlimit(RLIMIT_FSIZE, &m_savedLimit);
+            std::signal(SIGXFSZ, m_savedHandler);
+            m_limited = false;
+        }
+        if (m_mounted)
+            unlink((m_dir + "/filler").constData());
+    }
+
+    QString skipReason;
+
+private:
+    Kind m_kind;
+    QByteArray m_dir;
+    bool m_mounted = false;
+    bool m_limited = false;
+    rlimit m_savedLimit{};
+    void (*m_savedHandler)(int) = nullptr;
+};
+#endif
+
 } // namespace
 
 class TestSave : public QObject
@@ -62,6 +150,9 @@ private Q_SLOTS:
     void eachSaveSendsOneReloadToTheSavedTarget();
     void failedWritesReportNoSuccess_data();
     void failedWritesReportNoSuccess();
+    void fullDiskLosesNothing_data();
+    void fullDiskLosesNothing();
+    void leftoversOfAnInterruptedSaveAreRemoved();
     void digitFilter_data();
     void digitFilter();
     void loadedTextIsNotFiltered();
@@ -379,6 +470,120 @@ void TestSave::failedWritesReportNoSuccess()
     }
     if (fault != QLatin1String("rules.txt"))
         QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), oldRules);
+}
+
+void TestSave::fullDiskLosesNothing_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<int>("valueLength"); // of maxcon in gc.xml
+    QTest::addColumn<int>("rulesSize");
+    QTest::addColumn<int>("room");
+
+#ifdef Q_OS_LINUX
+    for (const int kind : {FullDisk::SmallFileSystem, FullDisk::FileSizeLimit}) {
+        const char *disk = kind == FullDisk::SmallFileSystem ? "small file system" : "file size limit";
+        // gc.xml fits, rules.txt does not: the server must not reload a cut rule set.
+        QTest::addRow("%s, small rules.txt", disk) << kind << "rules.txt" << 3 << 15635 << 8192;
+        QTest::addRow("%s, large rules.txt", disk) << kind << "rules.txt" << 3 << 200000 << 8192;
+        QTest::addRow("%s, small gc.xml", disk) << kind << "gc.xml" << 3 << 100 << 0;
+        QTest::addRow("%s, large gc.xml", disk) << kind << "gc.xml" << 20000 << 100 << 8192;
+    }
+#endif
+}
+
+// A Save on a full disk shows why in the standard error box and claims
+// nothing: no information box, no reload, the file keeps its old bytes and
+// no temporary file stays. Once there is room, the same Save goes through.
+void TestSave::fullDiskLosesNothing()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the disk is filled through Linux facilities");
+#else
+    QFETCH(int, kind);
+    QFETCH(QString, failing);
+    QFETCH(int, valueLength);
+    QFETCH(int, rulesSize);
+    QFETCH(int, room);
+
+    tools::ManagementServer server;
+    QVERIFY(server.listen());
+    FakePlatform fake;
+    FullDisk disk(FullDisk::Kind(kind), fake.dir());
+    if (!disk.skipReason.isEmpty())
+        QSKIP(qPrintable(disk.skipReason));
+
+    const QByteArray value(valueLength, '7');
+    const QByteArray oldConfig = "<global><ACC><port>88</port><maxcon>" + value + "</maxcon></ACC><Management><port>" +
+                                 QByteArray::number(server.port()) +
+                                 "</port><password>pw</password><IP>127.0.0.1</IP></Management></global>";
+    QByteArray oldRules = "POLICY REJECT\r\n";
+    while (oldRules.size() < rulesSize)
+        oldRules += "ACCEPT 10.0." + QByteArray::number(oldRules.size() % 256) + ".0/24\r\n";
+    writeFile(fake.path(QStringLiteral("gc.xml")), oldConfig);
+    writeFile(fake.path(QStringLiteral("rules.txt")), oldRules);
+    writeFile(fake.path(QStringLiteral("default.key")), "key");
+    writeFile(fake.path(QStringLiteral("default.cer")), "cer");
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    QVERIFY(fake.dialogs->boxes.isEmpty());
+    form.PolicyAccept_radio->setChecked(true);
+    const QStringList files = QDir(fake.dir()).entryList(QDir::Files);
+
+    disk.fill(room);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    disk.makeRoom();
+
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    const ShownBox &box = fake.dialogs->boxes.first();
+    QCOMPARE(box.caption, QStringLiteral("Vellamor Application Server Desktop"));
+    QCOMPARE(box.icon, platform::Icon::Error);
+    QCOMPARE(box.text,
+             QStringLiteral("Could not write \"%1\": %2.")
+                 .arg(fake.path(failing), kind == FullDisk::SmallFileSystem ? QStringLiteral("No space left on device")
+                                                                            : QStringLiteral("File too large")));
+    QVERIFY(!form.Timer3->isActive());
+    QCoreApplication::processEvents();
+    QVERIFY(server.requests().isEmpty());
+    QCOMPARE(readFile(fake.path(failing)), failing == QLatin1String("gc.xml") ? oldConfig : oldRules);
+    QCOMPARE(QDir(fake.dir()).entryList(QDir::Files), files);
+
+    fake.dialogs->boxes.clear();
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    QCOMPARE(fake.dialogs->boxes.first().caption, QStringLiteral("Information"));
+    QTRY_COMPARE(server.requests(), QList<QByteArray>{"RULESRELOAD pw\r\n"});
+    QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), "POLICY ACCEPT" + oldRules.mid(13));
+    QVERIFY(readFile(fake.path(QStringLiteral("gc.xml"))).contains("<maxcon>" + value + "</maxcon>"));
+#endif
+}
+
+// Only our own temporary files beside the executable go, whatever else is there.
+void TestSave::leftoversOfAnInterruptedSaveAreRemoved()
+{
+    FakePlatform fake;
+    QDir dir(fake.dir());
+    const QStringList kept{"gc.xml.backup",
+                           "gc.xml.vellamor-save-12345",
+                           "gc.xml.vellamor-save-1234567",
+                           "notes.vellamor-save-Ab12Cd",
+                           "rules.txt.AB12cd",
+                           "rules.txt.vellamor-save-a_12cd"};
+    for (const QString &name : kept + QStringList{"gc.xml.vellamor-save-Ab12Cd", "rules.txt.vellamor-save-9xY8zW"})
+        writeFile(fake.path(name), "left over");
+    QVERIFY(dir.mkpath(QStringLiteral("logs/sub")));
+    writeFile(fake.path(QStringLiteral("logs/gc.xml.vellamor-save-Ab12Cd")), "not beside the executable");
+    QVERIFY(dir.mkdir(QStringLiteral("rules.txt.vellamor-save-Dir123")));
+    QVERIFY(
+        QFile::link(fake.path(QStringLiteral("logs/sub")), fake.path(QStringLiteral("gc.xml.vellamor-save-Link12"))));
+
+    TForm3 form(fake.platform());
+    form.FormCreate();
+
+    QCOMPARE(dir.entryList(QDir::Files | QDir::NoSymLinks, QDir::Name), kept);
+    QVERIFY(QFile::exists(fake.path(QStringLiteral("logs/gc.xml.vellamor-save-Ab12Cd"))));
+    QVERIFY(QFileInfo(fake.path(QStringLiteral("rules.txt.vellamor-save-Dir123"))).isDir());
+    QVERIFY(QFileInfo(fake.path(QStringLiteral("gc.xml.vellamor-save-Link12"))).isSymLink());
 }
 
 void TestSave::digitFilter_data()
