@@ -1,6 +1,7 @@
 #include "VellamorDesktopMain.h"
 
 #include "DigitFilter.h"
+#include "common/Error.h"
 #include "common/Paths.h"
 #include "config/IntegerConversion.h"
 
@@ -41,9 +42,15 @@ void TForm3::Button1Click()
     if (!CertFile_txt->text().isEmpty() && !fs.fileExists(CertFile_txt->text()))
         return refuse(QStringLiteral("Specified certificate file dont exist"));
 
-    // A management port that is not a whole number is refused before the
-    // window leaves the page and before anything is written: the files keep
-    // what they hold and the server is not asked to reload.
+    // Ports that the next start could not load are refused before the window
+    // leaves the page and before anything is written: the files keep what
+    // they hold and the server is not asked to reload. An empty application
+    // port would be saved as an empty element, at which the next start stops
+    // loading, so that the panel loses the management target and its next
+    // Save writes the defaults over the real settings. Any other text passes:
+    // a hand-edited gc.xml may hold it, and it is stored as it stands.
+    if (lport->text().isEmpty())
+        throw Error(QStringLiteral("The Application Service Port is empty; enter the port the server listens on"));
     toInteger(mport->text());
 
     PageControl1->setCurrentIndex(0);

@@ -403,6 +403,9 @@ void TestSave::failedWritesReportNoSuccess_data()
                                                   << "''12ab'' is not a valid integer value." << false;
     QTest::newRow("empty management port") << "empty port"
                                            << "'''' is not a valid integer value." << false;
+    QTest::newRow("empty application port")
+        << "empty application port"
+        << "The Application Service Port is empty; enter the port the server listens on." << false;
     // A file that cannot be replaced is reported; nothing claims success.
     QTest::newRow("gc.xml cannot be written") << "gc.xml"
                                               << "gc.xml" << false;
@@ -440,6 +443,8 @@ void TestSave::failedWritesReportNoSuccess()
         form.mport->setText(QStringLiteral("12ab")); // as a hand-edited gc.xml can hold it
     if (fault == QLatin1String("empty port"))
         form.mport->clear();
+    if (fault == QLatin1String("empty application port"))
+        form.lport->clear();
     form.ServerPass_txt->setText(QStringLiteral("pw"));
     form.ConfirmServerPass_txt->setText(QStringLiteral("pw"));
     form.PageControl1->setCurrentIndex(1);
