@@ -195,4 +195,78 @@ void removeLeftoverTemporaries(const QString &dir, const QStringList &names)
     }
 }
 
+BoundedRead readFileBounded(const QString &path, qint64 maxBytes)
+{
+    BoundedRead result;
+    const auto fail = [&result](BoundedRead::Failure failure, const QString &reason = QString()) {
+        result.content.clear();
+        result.failure = failure;
+        result.reason = reason;
+        return result;
+    };
+
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before opening: opening a FIFO waits for a writer, and
+    // opening a device may do something of its own.
+    struct stat info
+    {
+    };
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        return fail(BoundedRead::Failure::NotAFile);
+    // Non-blocking in case the file was swapped for a FIFO since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(BoundedRead::Failure::CannotOpen, qt_error_string(errno));
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &info) != 0)
+        return fail(BoundedRead::Failure::ReadError, qt_error_string(errno));
+    if (S_ISDIR(info.st_mode))
+        return fail(BoundedRead::Failure::CannotOpen, qt_error_string(EISDIR));
+    if (!S_ISREG(info.st_mode))
+        return fail(BoundedRead::Failure::NotAFile);
+    if (info.st_size > maxBytes)
+        return fail(BoundedRead::Failure::TooLarge);
+
+    // The file may grow while it is read: never more than the bound.
+    QByteArray &content = result.content;
+    content.resize(qsizetype(info.st_size) + 1);
+    qsizetype done = 0;
+    for (;;) {
+        if (done == content.size()) {
+            if (done > maxBytes)
+                return fail(BoundedRead::Failure::TooLarge);
+            content.resize(qsizetype(qMin<qint64>(qMax<qint64>(done * 2, 4096), maxBytes + 1)));
+        }
+        const ssize_t got = ::read(fd, content.data() + done, size_t(content.size() - done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(BoundedRead::Failure::ReadError, qt_error_string(errno));
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    if (done > maxBytes)
+        return fail(BoundedRead::Failure::TooLarge);
+    content.truncate(done);
+#else
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return fail(BoundedRead::Failure::NotAFile);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(BoundedRead::Failure::CannotOpen, file.errorString());
+    if (file.size() > maxBytes)
+        return fail(BoundedRead::Failure::TooLarge);
+    result.content = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(BoundedRead::Failure::ReadError, file.errorString());
+    if (result.content.size() > maxBytes)
+        return fail(BoundedRead::Failure::TooLarge);
+#endif
+    return result;
+}
+
 } // namespace vellamor

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace vellamor {
 
@@ -27,5 +28,24 @@ void writeFileAtomically(const QString &path, const QByteArray &data, NewFileAcc
 // when the program was killed halfway: regular files named as our writer
 // names them, nothing else. Failures are ignored; a leftover is harmless.
 void removeLeftoverTemporaries(const QString &dir, const QStringList &names);
+
+// The outcome of reading a whole file with an upper bound on its size.
+struct BoundedRead
+{
+    enum class Failure {
+        CannotOpen, // missing, no access, a directory: `reason` is the system's
+        NotAFile,   // a FIFO, device or socket, which could block or never end
+        TooLarge,   // more than the bound
+        ReadError,  // `reason` is the system's
+    };
+
+    QByteArray content;
+    std::optional<Failure> failure;
+    QString reason;
+};
+
+// Reads a regular file of at most maxBytes bytes without ever blocking on
+// what is not a regular file.
+BoundedRead readFileBounded(const QString &path, qint64 maxBytes);
 
 } // namespace vellamor

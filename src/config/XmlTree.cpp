@@ -1,8 +1,11 @@
 #include "XmlTree.h"
 
+#include "AtomicFile.h"
 #include "common/Error.h"
 
-#include <QFile>
+#include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
@@ -10,22 +13,36 @@ namespace vellamor {
 
 namespace {
 
-// The text of line `line` (counted from 1) of the document, for the parse error.
-QString lineOfDocument(const QByteArray &document, const QString &encoding, qint64 line)
+// The document as text, with every line ending as one LF. The encoding is the
+// declared one, else what the first bytes show (UTF-16 and UTF-32 with or
+// without a byte order mark), else UTF-8.
+QString decodedDocument(const QByteArray &document, const QString &encoding)
 {
-    if (line < 1)
-        return {};
-    const QByteArray name = encoding.isEmpty() ? QByteArrayLiteral("UTF-8") : encoding.toLatin1();
-    QStringDecoder decoder(name.constData());
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringDecoder::Utf8);
+    QStringDecoder decoder(encoding.toLatin1().constData());
+    if (encoding.isEmpty() || !decoder.isValid())
+        decoder = QStringDecoder(QStringConverter::encodingForData(document, u'<').value_or(QStringConverter::Utf8));
     QString text = decoder.decode(document);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     text.replace(QLatin1StringView("\r\n"), QLatin1StringView("\n"));
     text.replace(u'\r', u'\n');
-    const QStringList lines = text.split(u'\n');
-    return line <= lines.size() ? lines.at(line - 1) : QString();
+    return text;
+}
+
+// The text of line `line` (counted from 1) of the document, for the parse error.
+QString lineOfDocument(const QString &text, qint64 line)
+{
+    if (line < 1)
+        return {};
+    qsizetype start = 0;
+    for (qint64 i = 1; i < line; ++i) {
+        start = text.indexOf(u'\n', start);
+        if (start < 0)
+            return {};
+        ++start;
+    }
+    const qsizetype end = text.indexOf(u'\n', start);
+    return text.mid(start, end < 0 ? -1 : end - start);
 }
 
 [[noreturn]] void raiseParseError(const QString &reason, qint64 line, const QString &lineText)
@@ -33,6 +50,194 @@ QString lineOfDocument(const QByteArray &document, const QString &encoding, qint
     // The layout administrators know from earlier versions of the panel:
     // reason, line number and the start of the offending line, one per row.
     throw Error(QStringLiteral("%1\r\nLine: %2\r\n%3").arg(reason).arg(line).arg(lineText.left(40)));
+}
+
+// Qt's reader bounds what one entity reference expands to, but not the sum:
+// a few hundred KiB of references to a 4 KiB entity cost it seconds and
+// gigabytes before it returns a token. So the references are counted before
+// the reader runs, on the document's text: what each declared entity expands
+// to (its replacement text, nested references included), summed over every
+// reference outside the declarations. References in comments or CDATA count
+// too; a real configuration is nowhere near the bound either way.
+// Parameter entities, which could declare entities out of sight of this
+// count, are refused: a configuration has no use for them.
+class EntityExpansionCheck
+{
+public:
+    explicit EntityExpansionCheck(QString text) : m_text(std::move(text)) {}
+
+    void run()
+    {
+        readDeclarations();
+        if (m_values.isEmpty())
+            return;
+        qint64 total = 0;
+        qsizetype at = 0;
+        for (const auto &[start, end] : std::as_const(m_declarations)) {
+            total = countReferences(at, start, total);
+            at = end;
+        }
+        countReferences(at, m_text.size(), total);
+    }
+
+private:
+    [[noreturn]] void fail(const QString &reason, qsizetype at) const
+    {
+        const qint64 line = QStringView(m_text).left(at).count(u'\n') + 1;
+        raiseParseError(reason, line, lineOfDocument(m_text, line));
+    }
+
+    // Calls found(start, end) for every "&name;" in the text, start at the
+    // '&' and end at the ';'. One pass, whatever the text holds.
+    template<typename Found> static void forEachReference(QStringView text, Found found)
+    {
+        qsizetype start = -1;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            if (c == u'&') {
+                start = i;
+            } else if (c == u';' && start >= 0) {
+                found(start, i);
+                start = -1;
+            } else if (c.isSpace() || c == u'<') {
+                start = -1; // no name holds them
+            }
+        }
+    }
+
+    void readDeclarations()
+    {
+        static const QString keyword = QStringLiteral("<!ENTITY");
+        for (qsizetype at = m_text.indexOf(keyword); at >= 0; at = m_text.indexOf(keyword, at + 1)) {
+            qsizetype i = skipSpace(at + keyword.size());
+            if (i < m_text.size() && m_text.at(i) == u'%')
+                fail(QStringLiteral("Parameter entities are not supported."), at);
+            const qsizetype nameStart = i;
+            while (i < m_text.size() && !m_text.at(i).isSpace() && m_text.at(i) != u'>')
+                ++i;
+            const QString name = m_text.mid(nameStart, i - nameStart);
+            i = skipSpace(i);
+            if (i >= m_text.size() || (m_text.at(i) != u'"' && m_text.at(i) != u'\''))
+                continue; // external or broken: the reader has its say
+            const qsizetype end = m_text.indexOf(m_text.at(i), i + 1);
+            if (end < 0)
+                return;
+            // The reader takes the first declaration of a name, but one in a
+            // comment looks the same here: the one that expands most counts.
+            m_values[name].append(withCharacterReferences(QStringView(m_text).mid(i + 1, end - i - 1)));
+            m_declarations.append({at, end + 1});
+            at = end;
+        }
+    }
+
+    qsizetype skipSpace(qsizetype i) const
+    {
+        while (i < m_text.size() && m_text.at(i).isSpace())
+            ++i;
+        return i;
+    }
+
+    // A character reference in an entity's value is replaced when the entity
+    // is declared, so "&#38;a;" in it is a reference to a.
+    static QString withCharacterReferences(QStringView value)
+    {
+        QString result;
+        qsizetype copied = 0;
+        forEachReference(value, [&](qsizetype start, qsizetype end) {
+            const QStringView digits = value.mid(start + 1, end - start - 1);
+            if (!digits.startsWith(u'#'))
+                return;
+            bool ok = false;
+            const char32_t code =
+                digits.startsWith(u"#x") ? digits.mid(2).toUInt(&ok, 16) : digits.mid(1).toUInt(&ok, 10);
+            if (!ok || code > 0x10FFFF)
+                return;
+            result += value.mid(copied, start - copied);
+            result += QString::fromUcs4(&code, 1);
+            copied = end + 1;
+        });
+        result += value.mid(copied);
+        return result;
+    }
+
+    // Adds what the references in [from, to) of the document expand to,
+    // failing once the sum passes the bound.
+    qint64 countReferences(qsizetype from, qsizetype to, qint64 total)
+    {
+        const QStringView part = QStringView(m_text).mid(from, to - from);
+        forEachReference(part, [&](qsizetype start, qsizetype end) {
+            const QString name = part.mid(start + 1, end - start - 1).toString();
+            if (!m_values.contains(name))
+                return;
+            total += expandedLength(name);
+            if (total > kMaxXmlEntityExpansion)
+                fail(QStringLiteral("Entity references expand to more than 4 MiB of text."), from + start);
+        });
+        return total;
+    }
+
+    // Characters an entity expands to, capped just above the bound. Worked
+    // out depth first without recursion: a chain of entities may be as long
+    // as the file allows. An entity that refers to itself counts nothing
+    // here; the reader refuses it.
+    qint64 expandedLength(const QString &entity)
+    {
+        QStringList pending{entity};
+        QSet<QString> started;
+        while (!pending.isEmpty()) {
+            const QString name = pending.last();
+            if (m_lengths.contains(name)) {
+                pending.removeLast();
+            } else if (!started.contains(name)) {
+                // First its references, then the entity itself.
+                started.insert(name);
+                for (const QString &value : m_values.value(name)) {
+                    forEachDeclaredReference(value, [&](const QString &reference, qsizetype) {
+                        if (!m_lengths.contains(reference) && !started.contains(reference))
+                            pending.append(reference);
+                    });
+                }
+            } else {
+                qint64 longest = 0;
+                for (const QString &value : m_values.value(name)) {
+                    qint64 length = value.size();
+                    forEachDeclaredReference(value, [&](const QString &reference, qsizetype size) {
+                        length += m_lengths.value(reference) - size;
+                    });
+                    longest = qMax(longest, qMin(length, kMaxXmlEntityExpansion + 1));
+                }
+                m_lengths.insert(name, longest);
+                pending.removeLast();
+            }
+        }
+        return m_lengths.value(entity);
+    }
+
+    // Calls found(name, size of the reference) for every reference to a
+    // declared entity in an entity's value.
+    template<typename Found> void forEachDeclaredReference(const QString &value, Found found) const
+    {
+        forEachReference(value, [&](qsizetype start, qsizetype end) {
+            const QString reference = value.mid(start + 1, end - start - 1);
+            if (m_values.contains(reference))
+                found(reference, end - start + 1);
+        });
+    }
+
+    const QString m_text;
+    QHash<QString, QStringList> m_values; // every declaration of a name
+    QHash<QString, qint64> m_lengths;
+    QList<std::pair<qsizetype, qsizetype>> m_declarations;
+};
+
+void checkEntityExpansion(const QByteArray &document)
+{
+    QXmlStreamReader prologue(document);
+    prologue.readNext(); // the XML declaration, which names the encoding
+    const QString text = decodedDocument(document, prologue.documentEncoding().toString());
+    // Without a declaration nothing expands: every real configuration.
+    if (text.contains(QLatin1StringView("<!ENTITY")))
+        EntityExpansionCheck(text).run();
 }
 
 class TreeBuilder
@@ -110,10 +315,11 @@ XmlNode parseXmlTree(const QByteArray &document, int storedDepth)
 {
     XmlNode root;
     TreeBuilder builder(root, storedDepth);
+    checkEntityExpansion(document);
     QXmlStreamReader reader(document);
     const auto fail = [&](const QString &reason) {
-        raiseParseError(reason, reader.lineNumber(),
-                        lineOfDocument(document, reader.documentEncoding().toString(), reader.lineNumber()));
+        const QString text = decodedDocument(document, reader.documentEncoding().toString());
+        raiseParseError(reason, reader.lineNumber(), lineOfDocument(text, reader.lineNumber()));
     };
 
     while (!reader.atEnd()) {
@@ -152,13 +358,20 @@ XmlNode parseXmlTree(const QByteArray &document, int storedDepth)
 
 XmlNode readXmlTree(const QString &path, int storedDepth)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        raiseParseError(file.errorString(), 0, QString());
-    const QByteArray document = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        raiseParseError(file.errorString(), 0, QString());
-    return parseXmlTree(document, storedDepth);
+    const BoundedRead read = readFileBounded(path, kMaxXmlDocumentSize);
+    if (!read.failure)
+        return parseXmlTree(read.content, storedDepth);
+    const QString file = QDir::toNativeSeparators(path);
+    switch (*read.failure) {
+    case BoundedRead::Failure::NotAFile:
+        raiseParseError(QStringLiteral("\"%1\" is not a regular file").arg(file), 0, QString());
+    case BoundedRead::Failure::TooLarge:
+        raiseParseError(QStringLiteral("\"%1\" is larger than 16 MiB").arg(file), 0, QString());
+    case BoundedRead::Failure::CannotOpen:
+    case BoundedRead::Failure::ReadError:
+        break;
+    }
+    raiseParseError(read.reason, 0, QString());
 }
 
 } // namespace vellamor

@@ -6,6 +6,11 @@
 
 namespace vellamor {
 
+// The largest document read from a file: far above any real configuration.
+inline constexpr qint64 kMaxXmlDocumentSize = qint64(16) << 20;
+// The most text that entity references may add to a document, all together.
+inline constexpr qint64 kMaxXmlEntityExpansion = qint64(4) << 20;
+
 // A parsed XML document, reduced to what the configuration reader looks at:
 // elements by name, pieces of text, and "something else" (comments,
 // processing instructions). Attributes are not kept.
@@ -27,13 +32,16 @@ struct XmlNode
 //
 // A document that is not well-formed raises the parse error: the parser's
 // reason, CR LF, "Line: N", CR LF, and the first 40 characters of that line.
-// Internal entities are expanded up to Qt's expansion limit (a "billion laughs"
-// file fails); a document that declares an external entity is refused, so no
-// other file is ever read.
+// Internal entities are expanded as long as all references together add at
+// most kMaxXmlEntityExpansion characters (a "billion laughs" file fails before
+// the reader expands anything); a document that declares an external or a
+// parameter entity is refused, so no other file is ever read.
 XmlNode parseXmlTree(const QByteArray &document, int storedDepth);
 
-// Reads and parses a file; a file that cannot be read raises the parse error
-// with the system's reason and line 0.
+// Reads and parses a file. A file that cannot be read raises the parse error
+// with the system's reason and line 0, as does one that is not a regular file
+// (a FIFO or a device: reading never blocks) or is larger than
+// kMaxXmlDocumentSize.
 XmlNode readXmlTree(const QString &path, int storedDepth);
 
 } // namespace vellamor

@@ -1,6 +1,9 @@
 #include "RuleSetFile.h"
 
-#include <QFile>
+#include "common/Error.h"
+#include "config/AtomicFile.h"
+
+#include <QDir>
 
 namespace vellamor {
 
@@ -55,13 +58,21 @@ QByteArray composeRuleSet(Policy policy, const QList<QByteArray> &rules)
 
 std::optional<QByteArray> readRuleSetFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return content;
+    BoundedRead read = readFileBounded(path, kMaxRuleSetFileSize);
+    if (!read.failure)
+        return std::move(read.content);
+    switch (*read.failure) {
+    case BoundedRead::Failure::NotAFile:
+        throw Error(QStringLiteral("Could not read the rules from \"%1\": it is not a regular file")
+                        .arg(QDir::toNativeSeparators(path)));
+    case BoundedRead::Failure::TooLarge:
+        throw Error(QStringLiteral("Could not read the rules from \"%1\": it is larger than 1 GiB")
+                        .arg(QDir::toNativeSeparators(path)));
+    case BoundedRead::Failure::CannotOpen:
+    case BoundedRead::Failure::ReadError:
+        break;
+    }
+    return std::nullopt;
 }
 
 } // namespace vellamor

@@ -31,7 +31,14 @@ RuleSetContent parseRuleSet(const QByteArray &fileContent);
 // and nothing after the last one.
 QByteArray composeRuleSet(Policy policy, const QList<QByteArray> &rules);
 
-// The whole content of the file, or nothing when it cannot be read.
+// The largest rules.txt read: far above any real rule set, low enough that
+// a runaway file cannot take all memory.
+inline constexpr qint64 kMaxRuleSetFileSize = qint64(1) << 30;
+
+// The whole content of the file, or nothing when it cannot be opened or read
+// (missing, no access, a directory). Raises an error naming the file when it
+// is not a regular file (a FIFO or a device, which could block or never end)
+// or is larger than kMaxRuleSetFileSize.
 std::optional<QByteArray> readRuleSetFile(const QString &path);
 
 } // namespace vellamor

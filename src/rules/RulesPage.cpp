@@ -38,7 +38,8 @@ QByteArray fileBytes(const QListWidgetItem *item)
 void TForm3::LoadRules()
 {
     // A rule set that cannot be read leaves the page as it is, without a word:
-    // the next Save writes a fresh file.
+    // the next Save writes a fresh file. A FIFO, a device or a runaway file
+    // raises instead, so the administrator learns why the page is empty.
     const std::optional<QByteArray> bytes = readRuleSetFile(rulesPath(*m_platform.fileSystem));
     if (!bytes)
         return;

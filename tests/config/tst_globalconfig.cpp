@@ -229,6 +229,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("special"); // a gc.xml no one writes by hand
 
         const QDir cases(QStringLiteral(VELLAMOR_LOAD_CASES));
         for (const QString &name : cases.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -244,12 +245,32 @@ private Q_SLOTS:
             QFile gc(cases.filePath(name + QStringLiteral("/gc.xml")));
             const QByteArray file = gc.open(QIODevice::ReadOnly) ? gc.readAll() : QByteArray();
             QTest::newRow(qPrintable(name))
-                << (gc.exists() && file.isNull() ? QByteArray("") : file) << error << expected;
+                << (gc.exists() && file.isNull() ? QByteArray("") : file) << error << expected << QString();
         }
         QTest::newRow("deep nesting costs no stack")
             << "<global><ACC><port>5</port><x>" + QByteArray("<a>").repeated(200000) +
                    QByteArray("</a>").repeated(200000) + "</x></ACC></global>"
-            << QString() << QStringList{"lport=5"};
+            << QString() << QStringList{"lport=5"} << QString();
+
+        // Start-up never blocks nor runs out of memory.
+        const QStringList nothingLoaded{"lport=88", "SelectedIPs=", "Port=0"};
+        const QString notAFile = QStringLiteral("\"$DIR/gc.xml\" is not a regular file\r\nLine: 0\r\n");
+        QTest::newRow("FIFO") << QByteArray() << notAFile << nothingLoaded << "fifo";
+        QTest::newRow("link to a device") << QByteArray() << notAFile << nothingLoaded << "device";
+        QTest::newRow("larger than 16 MiB")
+            << "<global><ACC><port>5</port></ACC>" + QByteArray(16 << 20, ' ') + "</global>"
+            << "\"$DIR/gc.xml\" is larger than 16 MiB\r\nLine: 0\r\n"
+            << nothingLoaded << QString();
+        // Each reference within Qt's bound of one entity, 4 MiB in all, and one more.
+        const QByteArray entity = "<!DOCTYPE global [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>\n";
+        QTest::newRow("entities up to 4 MiB in all")
+            << entity + "<global><ACC><port>5</port><x>" + QByteArray("&e;").repeated(1048) + "</x></ACC></global>"
+            << QString() << QStringList{"lport=5"} << QString();
+        QTest::newRow("entities beyond 4 MiB in all")
+            << entity + "<global><ACC><port>" + QByteArray("&e;").repeated(1049) + "</port></ACC></global>"
+            << "Entity references expand to more than 4 MiB of text.\r\nLine: 2\r\n"
+               "<global><ACC><port>&e;&e;&e;&e;&e;&e;&e;"
+            << nothingLoaded << QString();
     }
 
     void load()
@@ -257,15 +278,20 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(QString, error);
         QFETCH(QStringList, expected);
+        QFETCH(QString, special);
         writeFile(m_fake->path(QStringLiteral("secret.txt")), "4242");
-        if (!file.isNull())
+        if (special == u"fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(gcXml()).constData(), 0600), 0);
+        else if (special == u"device")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), gcXml()));
+        else if (!file.isNull())
             writeFile(gcXml(), expand(QString::fromLatin1(file)).toLatin1());
 
         start();
-        QCOMPARE(errorBoxes(), error.isEmpty() ? QStringList() : QStringList{standardErrorText(error)});
+        QCOMPARE(errorBoxes(), error.isEmpty() ? QStringList() : QStringList{standardErrorText(expand(error))});
         expectState(expected);
         // Loading never writes.
-        QCOMPARE(QFile::exists(gcXml()), !file.isNull());
+        QCOMPARE(QFile::exists(gcXml()), !file.isNull() || !special.isEmpty());
     }
 
     void unreadableFile()

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace vellamor;
 using vellamor::test::FakePlatform;
@@ -198,12 +199,40 @@ private Q_SLOTS:
         }
     }
 
-    // A rules.txt that cannot be read is passed over without a word.
-    void unreadableFileIsSilent()
+    // A rules.txt that cannot be read is passed over without a word; one that
+    // could block start-up or fill the memory is refused with the reason.
+    void unreadableFile_data()
     {
-        QVERIFY(QDir().mkdir(rulesPath()));
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("directory") << "directory" << QString();
+        QTest::newRow("FIFO") << "fifo"
+                              << "it is not a regular file.";
+        QTest::newRow("link to a device") << "device"
+                                          << "it is not a regular file.";
+        QTest::newRow("larger than 1 GiB") << "large"
+                                           << "it is larger than 1 GiB.";
+    }
+
+    void unreadableFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, error);
+        if (kind == "directory")
+            QVERIFY(QDir().mkdir(rulesPath()));
+        else if (kind == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(rulesPath()).constData(), 0600), 0);
+        else if (kind == "device")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), rulesPath()));
+        else // sparse: no disk space taken
+            QVERIFY(QFile(rulesPath()).open(QIODevice::WriteOnly) && QFile::resize(rulesPath(), (qint64(1) << 30) + 1));
         start();
-        QVERIFY(m_fake->dialogs->boxes.isEmpty());
+        QStringList boxes;
+        for (const test::ShownBox &box : std::as_const(m_fake->dialogs->boxes))
+            boxes << box.text;
+        QCOMPARE(boxes, error.isEmpty()
+                            ? QStringList()
+                            : QStringList{"Could not read the rules from \"" + rulesPath() + "\": " + error});
         QVERIFY(m_window->PolicyReject_radio->isChecked());
         QCOMPARE(m_window->RulesList->count(), 0);
     }
