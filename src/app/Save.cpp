@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
+#include <limits>
 
 namespace vellamor {
 
@@ -70,6 +71,12 @@ void TForm3::installFieldHelpers()
 {
     for (QLineEdit *field : {lport, mport, MaxCon_txt})
         new DigitFilter(field);
+    // A line edit cuts its text at 32767 characters by default, and the next
+    // Save would store the cut value without a word. A value from gc.xml,
+    // however long, comes back whole.
+    for (QLineEdit *field : {lport, MaxCon_txt, DefaultLogFolder_txt, CertFile_txt, KeyFile_txt, mport, ServerPass_txt,
+                             ConfirmServerPass_txt})
+        field->setMaxLength(std::numeric_limits<int>::max());
 }
 
 namespace {

@@ -245,7 +245,7 @@ private:
     void wireEvents();
 
     // Area hooks defined beside their area's code.
-    void installFieldHelpers(); // app/Save.cpp: the digit filter
+    void installFieldHelpers(); // app/Save.cpp: the digit filter, no length limit
     void startStatusPoller();   // management/ManagementPage.cpp
     void stopBackgroundWork();  // management/ManagementPage.cpp: orderly stop at close
     void closeServiceMonitor(); // service/ServicePage.cpp
