@@ -450,19 +450,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("existing"); // 0: no file before the save
         QTest::addColumn<int>("expected");
-        QTest::newRow("new file: owner only") << 0 << 0600;
-        QTest::newRow("existing file keeps 0644") << 0644 << 0644;
-        QTest::newRow("existing file keeps 0660") << 0660 << 0660;
+        QTest::addColumn<int>("owner"); // -1: this process's user
+        QTest::newRow("new file: owner only") << 0 << 0600 << -1;
+        QTest::newRow("existing file keeps 0644") << 0644 << 0644 << -1;
+        QTest::newRow("existing file keeps 0660") << 0660 << 0660 << -1;
+        // The server may run under its own account and must go on reading it.
+        QTest::newRow("existing file keeps its owner") << 0600 << 0600 << 65534;
     }
 
     void permissions()
     {
         QFETCH(int, existing);
         QFETCH(int, expected);
+        QFETCH(int, owner);
         if (existing) {
             writeFile(gcXml(), "<global/>");
             QVERIFY(chmod(QFile::encodeName(gcXml()).constData(), mode_t(existing)) == 0);
         }
+        if (owner >= 0 && chown(QFile::encodeName(gcXml()).constData(), uid_t(owner), gid_t(owner)) != 0)
+            QSKIP("only root can give a file to another user");
         const mode_t oldMask = umask(0);
         start();
         const QString error = saveError();
@@ -473,6 +479,7 @@ private Q_SLOTS:
         };
         QVERIFY(stat(QFile::encodeName(gcXml()).constData(), &info) == 0);
         QCOMPARE(int(info.st_mode & 0777), expected);
+        QCOMPARE(info.st_uid, owner >= 0 ? uid_t(owner) : geteuid());
     }
 };
 

@@ -237,6 +237,27 @@ private Q_SLOTS:
         QCOMPARE(m_window->RulesList->count(), 0);
     }
 
+    // rules.txt holds no secret: a new one is as readable as the umask lets
+    // it be (the server may run under another account); an existing one
+    // keeps its mode.
+    void permissions()
+    {
+        const auto mode = [this] {
+            struct stat info
+            {
+            };
+            return stat(QFile::encodeName(rulesPath()).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+        };
+        const mode_t oldMask = umask(022);
+        start();
+        m_window->SaveRules();
+        umask(oldMask);
+        QCOMPARE(mode(), 0644);
+        QCOMPARE(chmod(QFile::encodeName(rulesPath()).constData(), 0640), 0);
+        m_window->SaveRules();
+        QCOMPARE(mode(), 0640);
+    }
+
     void policyChoiceReachesTheFile()
     {
         writeAll(rulesPath(), "POLICY REJECT\r\nA\r\n");
