@@ -1,10 +1,10 @@
 #include "Startup.h"
 
-#include "VellamorDesktopMain.h"
-#include "about.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "common/StandardError.h"
+#include "dialogs/about.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QScreen>

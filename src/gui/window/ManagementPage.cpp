@@ -1,9 +1,9 @@
-#include "app/VellamorDesktopMain.h"
+#include "VellamorDesktopMain.h"
 
-#include "ManagementExchange.h"
-#include "ManagementProtocol.h"
-#include "Statusthread.h"
-#include "ThreadHandoff.h"
+#include "management/ManagementExchange.h"
+#include "management/ManagementProtocol.h"
+#include "management/Statusthread.h"
+#include "management/ThreadHandoff.h"
 
 #include <QLabel>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "app/VellamorDesktopMain.h"
+#include "VellamorDesktopMain.h"
 #include "config/GlobalConfig.h"
 
 #include <QLineEdit>

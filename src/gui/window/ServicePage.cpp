@@ -1,7 +1,7 @@
-#include "app/VellamorDesktopMain.h"
+#include "VellamorDesktopMain.h"
 
-#include "app/Widgets.h"
 #include "service/ServiceState.h"
+#include "widgets/Widgets.h"
 
 #include <QLabel>
 

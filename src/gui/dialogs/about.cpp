@@ -1,6 +1,6 @@
-#include "about.h"
+#include "dialogs/about.h"
 
-#include "Widgets.h"
+#include "widgets/Widgets.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

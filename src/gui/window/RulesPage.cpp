@@ -1,8 +1,8 @@
-#include "app/VellamorDesktopMain.h"
+#include "VellamorDesktopMain.h"
 
 #include "common/Error.h"
 #include "common/Paths.h"
-#include "rules/Rule.h"
+#include "dialogs/Rule.h"
 #include "rules/RuleSetFile.h"
 
 #include <QListWidget>

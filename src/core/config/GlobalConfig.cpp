@@ -1,11 +1,11 @@
 #include "GlobalConfig.h"
 
 #include "AtomicFile.h"
+#include "FileSystem.h"
 #include "IntegerConversion.h"
 #include "XmlTree.h"
 #include "common/Error.h"
 #include "common/Paths.h"
-#include "platform/FileSystem.h"
 
 #include <QXmlStreamWriter>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "VellamorDesktopMain.h"
 
-#include "DigitFilter.h"
 #include "common/Paths.h"
 #include "config/IntegerConversion.h"
+#include "widgets/DigitFilter.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Platform.h"
+#include "ServiceManager.h"
 #include "config/ManagementSettings.h"
-#include "platform/Platform.h"
-#include "platform/ServiceManager.h"
 #include "service/ServiceState.h"
 
 #include <QMainWindow>

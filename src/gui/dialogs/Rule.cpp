@@ -1,6 +1,6 @@
 #include "Rule.h"
 
-#include "platform/Dialogs.h"
+#include "Dialogs.h"
 
 #include <QComboBox>
 #include <QGridLayout>

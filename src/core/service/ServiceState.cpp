@@ -1,6 +1,6 @@
 #include "ServiceState.h"
 
-#include "platform/ServiceManager.h"
+#include "ServiceManager.h"
 
 namespace vellamor {
 

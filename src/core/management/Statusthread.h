@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LineClient.h"
+#include "LineClient.h"
 
 #include <QObject>
 #include <QString>

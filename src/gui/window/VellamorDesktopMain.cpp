@@ -1,12 +1,12 @@
 #include "VellamorDesktopMain.h"
 
-#include "Widgets.h"
-#include "about.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "common/StandardError.h"
+#include "dialogs/about.h"
 #include "management/UsersStatusEvent.h"
+#include "widgets/Widgets.h"
 
 #include <QAction>
 #include <QCheckBox>
