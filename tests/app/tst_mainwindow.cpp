@@ -6,7 +6,7 @@
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "dialogs/about.h"
-#include "widgets/Widgets.h"
+#include "widgets/SvgPicture.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QAbstractButton>

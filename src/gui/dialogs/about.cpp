@@ -1,6 +1,6 @@
 #include "dialogs/about.h"
 
-#include "widgets/Widgets.h"
+#include "widgets/SvgPicture.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

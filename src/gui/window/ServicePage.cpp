@@ -1,7 +1,8 @@
 #include "VellamorDesktopMain.h"
 
 #include "service/ServiceState.h"
-#include "widgets/Widgets.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/SvgPicture.h"
 
 #include <QLabel>
 

@@ -6,7 +6,9 @@
 #include "common/StandardError.h"
 #include "dialogs/about.h"
 #include "management/UsersStatusEvent.h"
-#include "widgets/Widgets.h"
+#include "widgets/HeaderBand.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/SvgPicture.h"
 
 #include <QAction>
 #include <QCheckBox>
