@@ -1,5 +1,7 @@
 #include "RuleLine.h"
 
+#include "bindings/SystemAddresses.h"
+
 #include <QStringList>
 
 namespace vellamor {
@@ -87,7 +89,7 @@ RuleLineResult buildRuleLine(const RuleEntry &entry)
         break;
     }
     case RuleTarget::AllIPs:
-        line += QStringLiteral("0.0.0.0");
+        line += kAllAddresses;
         break;
     }
     return {line, QString()};

@@ -1,26 +1,17 @@
 #include "VellamorDesktopMain.h"
 
+#include "bindings/SystemAddresses.h"
+
 #include <QCheckBox>
 #include <QListWidget>
 
 namespace vellamor {
 
-namespace {
-
-// The text that stands for all of the machine's addresses.
-const QString kAllAddresses = QStringLiteral("0.0.0.0");
-
-} // namespace
-
 void TForm3::FillSystemIPs(QListWidget *list)
 {
     list->clear();
-    if (!m_platform.addressTable)
-        return;
-    // The system's order, every row as often as the system has it: the
-    // administrator should recognise the list from the system's own tools.
-    for (const std::string &address : m_platform.addressTable->ipv4Addresses())
-        list->addItem(QString::fromStdString(address));
+    if (m_platform.addressTable)
+        list->addItems(systemAddresses(*m_platform.addressTable));
 }
 
 void TForm3::MoveSelectedIPs(QListWidget *source, QListWidget *target)
@@ -69,7 +60,7 @@ void switchAllAddresses(TForm3 &w, QCheckBox *box, QListWidget *system, QListWid
 {
     chosen->clear();
     if (box->isChecked())
-        chosen->addItem(kAllAddresses);
+        chosen->addItem(QString(kAllAddresses));
     else
         w.FillSystemIPs(system);
 }
