@@ -3,7 +3,6 @@
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "common/Paths.h"
-#include "common/StandardError.h"
 #include "dialogs/about.h"
 #include "management/UsersStatusEvent.h"
 #include "widgets/HeaderBand.h"
@@ -119,7 +118,8 @@ QWidget *configPage(const char *name, int index, QWidget *parent, QVBoxLayout **
 
 } // namespace
 
-TForm3::TForm3(platform::Platform platform, QWidget *parent) : QMainWindow(parent), m_platform(std::move(platform))
+TForm3::TForm3(platform::Platform platform, QWidget *parent)
+    : QMainWindow(parent), m_platform(std::move(platform)), m_errors(m_platform.dialogs)
 {
     // Every outside service has to be there before the first event can use it.
     if (!m_platform.dialogs || !m_platform.fileSystem || !m_platform.desktop || !m_platform.serviceManager ||
@@ -661,21 +661,7 @@ void TForm3::wireEvents()
 
 void TForm3::guarded(const std::function<void()> &handler)
 {
-    try {
-        handler();
-    } catch (const Error &e) {
-        showStandardError(e.message());
-    } catch (const std::exception &e) {
-        showStandardError(QString::fromLocal8Bit(e.what()));
-    }
-}
-
-void TForm3::showStandardError(const QString &message)
-{
-    // During start-up the window is not shown yet: the box then stands on its
-    // own in the middle of the screen instead of at a hidden window's corner.
-    m_platform.dialogs->messageBox(isVisible() ? this : nullptr, standardErrorText(message), kApplicationTitle,
-                                   platform::Buttons::Ok, platform::Icon::Error);
+    m_errors.run(handler, this);
 }
 
 void TForm3::FormCreate()

@@ -3,6 +3,7 @@
 #include "Platform.h"
 #include "ServiceManager.h"
 #include "config/ManagementSettings.h"
+#include "dialogs/ErrorReporter.h"
 #include "service/ServiceState.h"
 
 #include <QMainWindow>
@@ -58,9 +59,6 @@ public:
     // Runs an event handler the way the window's own events run: an error it
     // raises and does not handle goes to the standard error box.
     void guarded(const std::function<void()> &handler);
-
-    // Shows the standard error box (error icon, OK, the application title).
-    void showStandardError(const QString &message);
 
     // --- Events wired to handlers -------------------------------------------
     void FormCreate();
@@ -251,6 +249,7 @@ private:
     void closeServiceMonitor(); // service/ServicePage.cpp
 
     platform::Platform m_platform;
+    ErrorReporter m_errors;
     bool m_shutDown = false;
 
     // Members private to one area go in that area's block below.
