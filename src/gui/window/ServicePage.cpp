@@ -43,13 +43,15 @@ ServiceManager *TForm3::serviceManager() const
 
 void TForm3::OpenServiceMonitor()
 {
-    ServiceManager *manager = serviceManager();
-    ServiceManagerHandle = manager ? manager->openManager() : nullptr;
+    const std::shared_ptr<ServiceManager> &manager = m_platform.serviceManager;
+    ServiceManagerHandle = UniqueServiceHandle(manager, manager ? manager->openManager() : nullptr);
     if (!ServiceManagerHandle) {
         ShowServiceStatus(ServiceDisplayState::Unavailable);
         return;
     }
-    ServiceHandle = manager->openService(ServiceManagerHandle, ServiceName.toStdString(), ServiceManager::QueryStatus);
+    ServiceHandle =
+        UniqueServiceHandle(manager, manager->openService(ServiceManagerHandle.get(), ServiceName.toStdString(),
+                                                          ServiceManager::QueryStatus));
     if (!ServiceHandle) {
         ShowServiceStatus(ServiceDisplayState::Unavailable);
         return;
@@ -61,7 +63,7 @@ void TForm3::RefreshServiceStatus()
 {
     ServiceManager *manager = serviceManager();
     const std::optional<std::uint32_t> state =
-        ServiceHandle && manager ? manager->queryState(ServiceHandle) : std::nullopt;
+        ServiceHandle && manager ? manager->queryState(ServiceHandle.get()) : std::nullopt;
     if (!state) {
         ShowServiceStatus(ServiceDisplayState::Unavailable);
         return;
@@ -107,23 +109,22 @@ void TForm3::runServiceCommand(const ServiceCommand &command)
         return;
 
     ServiceManager *manager = serviceManager();
-    ServiceManager::Handle handle = nullptr;
+    // A handle of the command's own, with just the right it needs (the
+    // monitor's handle may only query); it stays open until the failure box,
+    // if any, has been answered.
+    UniqueServiceHandle handle;
     if (manager && ServiceManagerHandle) {
-        // A handle of the command's own, with just the right it needs; the
-        // monitor's handle may only query.
-        handle = manager->openService(ServiceManagerHandle, ServiceName.toStdString(), command.access);
-        if (handle && (manager->*command.request)(handle)) {
-            // Success shows nothing: the next tick of the service timer shows
-            // the new state.
-            manager->close(handle);
+        handle = UniqueServiceHandle(
+            m_platform.serviceManager,
+            manager->openService(ServiceManagerHandle.get(), ServiceName.toStdString(), command.access));
+        // Success shows nothing: the next tick of the service timer shows the
+        // new state.
+        if (handle && (manager->*command.request)(handle.get()))
             return;
-        }
     }
 
     m_platform.dialogs->messageBox(nullptr, QLatin1StringView(command.failure), QStringLiteral("Error"),
                                    platform::Buttons::Ok, platform::Icon::Error);
-    if (handle && manager)
-        manager->close(handle);
 }
 
 void TForm3::StartService_lblClick()
@@ -171,13 +172,9 @@ void TForm3::InstallService_lblClick()
 
 void TForm3::closeServiceMonitor()
 {
-    ServiceManager *manager = serviceManager();
-    if (manager) {
-        manager->close(ServiceHandle);
-        manager->close(ServiceManagerHandle);
-    }
-    ServiceHandle = nullptr;
-    ServiceManagerHandle = nullptr;
+    // The service's handle before the manager's it was opened through.
+    ServiceHandle.reset();
+    ServiceManagerHandle.reset();
 }
 
 } // namespace vellamor

@@ -166,14 +166,19 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
 TForm3::~TForm3()
 {
-    if (!m_shutDown) {
-        m_shutDown = true;
-        Timer1->stop();
-        Timer2->stop();
-        Timer3->stop();
-        stopBackgroundWork();
-        closeServiceMonitor();
-    }
+    shutDown();
+}
+
+void TForm3::shutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    Timer1->stop();
+    Timer2->stop();
+    Timer3->stop();
+    stopBackgroundWork();
+    closeServiceMonitor();
 }
 
 void TForm3::buildMenus()
@@ -738,14 +743,7 @@ bool TForm3::event(QEvent *event)
 
 void TForm3::closeEvent(QCloseEvent *event)
 {
-    if (!m_shutDown) {
-        m_shutDown = true;
-        Timer1->stop();
-        Timer2->stop();
-        Timer3->stop();
-        stopBackgroundWork();
-        closeServiceMonitor();
-    }
+    shutDown();
     event->accept();
 }
 

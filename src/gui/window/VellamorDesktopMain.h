@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Platform.h"
-#include "ServiceManager.h"
 #include "config/ManagementSettings.h"
 #include "dialogs/ErrorReporter.h"
 #include "service/ServiceState.h"
+#include "service/UniqueServiceHandle.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -112,8 +112,9 @@ public:
     QString ServiceName;
     StatusThread *StatusPoller = nullptr;
     bool Activated = false;
-    platform::ServiceManager::Handle ServiceManagerHandle = nullptr;
-    platform::ServiceManager::Handle ServiceHandle = nullptr;
+    // Closed when the window closes, the service's before the manager's.
+    UniqueServiceHandle ServiceManagerHandle;
+    UniqueServiceHandle ServiceHandle;
 
     // --- Controls ---------------------------------------------------------------
     QMenuBar *MainMenu1 = nullptr;
@@ -241,6 +242,9 @@ private:
     QWidget *buildSslPage();
     QWidget *buildDatabasePage();
     void wireEvents();
+    // Stops the timers, the poller and the commands under way, and closes the
+    // service handles; once, at close or at destruction, whichever comes first.
+    void shutDown();
 
     // Area hooks defined beside their area's code.
     void installFieldHelpers(); // app/Save.cpp: the digit filter
