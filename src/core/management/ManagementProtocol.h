@@ -9,7 +9,22 @@ namespace vellamor {
 
 // The server's management line protocol, client side. One command per
 // connection: the request line "KEYWORD password" CR LF in US-ASCII, then the
-// reply lines the command expects (USERSSTATUS: two; the reloads: none).
+// reply lines the command expects.
+
+// A command of the protocol: its keyword and how many reply lines the client
+// reads back before it closes the connection.
+struct ManagementCommand
+{
+    const char *keyword;
+    int replyLines;
+};
+
+// The poller's question: the first reply line is read and ignored, the second
+// is the status line.
+inline constexpr ManagementCommand kUsersStatusCommand{"USERSSTATUS", 2};
+// The reloads: the connection closes as soon as the request has been sent.
+inline constexpr ManagementCommand kRulesReloadCommand{"RULESRELOAD", 0};
+inline constexpr ManagementCommand kUsersReloadCommand{"USERSRELOAD", 0};
 
 // A reply line whose LF comes after more than this many bytes ends the exchange.
 inline constexpr qsizetype kMaxReplyLineLength = 16384;

@@ -137,7 +137,8 @@ StatusThread::PollResult StatusThread::PollUsersStatus(QEventLoop &loop)
         ok = success;
         statusLine = line;
     });
-    exchange.start(target.host, target.port, managementRequest("USERSSTATUS", target.password), 2);
+    exchange.start(target.host, target.port, managementRequest(kUsersStatusCommand.keyword, target.password),
+                   kUsersStatusCommand.replyLines);
     while (!done && !StopRequested)
         loop.processEvents(QEventLoop::WaitForMoreEvents);
 

@@ -37,7 +37,10 @@ public:
     // Whom to ask. Safe from any thread; the cycle after the call asks the new target.
     void SetTarget(const QString &host, qint32 port, const QString &password);
 
-    // The sleep before each exchange (1000 ms unless set). Safe from any
+    // One cycle: the poller asks the server once a second.
+    static constexpr std::chrono::milliseconds kCycleInterval{1000};
+
+    // The sleep before each exchange (kCycleInterval unless set). Safe from any
     // thread, and also shortens or lengthens the sleep under way.
     void setCycleInterval(std::chrono::milliseconds interval);
 
@@ -86,7 +89,7 @@ private:
     QString Host;
     qint32 Port = 0;
     QString Password;
-    std::chrono::milliseconds m_cycleInterval{1000};
+    std::chrono::milliseconds m_cycleInterval = kCycleInterval;
     // The poller thread's event dispatcher while it runs, so stop() can wake it.
     QAbstractEventDispatcher *m_dispatcher = nullptr;
 

@@ -1,6 +1,7 @@
 #include "Rule.h"
 
 #include "Dialogs.h"
+#include "widgets/Colours.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -170,8 +171,7 @@ QColor TForm33::enabledFieldColour()
 
 QColor TForm33::disabledFieldColour()
 {
-    // The classic system scroll-bar grey.
-    return {200, 200, 200};
+    return QColor(kDisabledFieldGrey);
 }
 
 void TForm33::setFieldStates(bool single, bool block, bool range)
@@ -181,7 +181,7 @@ void TForm33::setFieldStates(bool single, bool block, bool range)
         QPalette p = field->palette();
         p.setColor(QPalette::Base, enabled ? enabledFieldColour() : disabledFieldColour());
         // Values typed for another mode stay in their fields; keep them legible.
-        p.setColor(QPalette::Disabled, QPalette::Text, QColor(109, 109, 109));
+        p.setColor(QPalette::Disabled, QPalette::Text, QColor(kDisabledFieldTextGrey));
         field->setPalette(p);
     };
     set(singleip, single);

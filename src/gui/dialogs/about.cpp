@@ -1,5 +1,6 @@
 #include "dialogs/about.h"
 
+#include "widgets/Colours.h"
 #include "widgets/SvgPicture.h"
 
 #include <QFrame>
@@ -20,7 +21,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     setFixedSize(486, 309);
     setAutoFillBackground(true);
     QPalette p = palette();
-    p.setColor(QPalette::Window, QColor(233, 233, 233));
+    p.setColor(QPalette::Window, QColor(kAboutBoxGrey));
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);
 
@@ -63,7 +64,7 @@ TAboutBox::TAboutBox(QWidget *parent)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(3000);
+    Timer1->setInterval(kSplashDuration);
     Timer1->setSingleShot(false);
     connect(Timer1, &QTimer::timeout, this, &TAboutBox::Timer1Timer);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
 
 class QFrame;
 class QLabel;
@@ -18,6 +19,9 @@ class TAboutBox : public QDialog
     Q_OBJECT
 
 public:
+    // How long the splash stays up unless the user closes it.
+    static constexpr std::chrono::milliseconds kSplashDuration{3000};
+
     explicit TAboutBox(QWidget *parent = nullptr);
 
     void Timer1Timer();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Colours.h"
+
 #include <QLabel>
 #include <QWidget>
 
@@ -16,8 +18,8 @@ public:
     QLabel *title() const { return m_title; }
     QLabel *subtitle() const { return m_subtitle; }
 
-    // RGB(0, 0, 160), the band colour of every page header.
-    static QColor bandColour() { return QColor(0, 0, 160); }
+    // The band colour of every page header.
+    static QColor bandColour() { return QColor(kHeaderBandBlue); }
 
 private:
     QLabel *m_title;

@@ -1,5 +1,7 @@
 #include "LinkLabel.h"
 
+#include "Colours.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -43,9 +45,9 @@ void LinkLabel::changeEvent(QEvent *event)
 void LinkLabel::updateLook()
 {
     QPalette p = palette();
-    p.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 128));
-    p.setColor(QPalette::Inactive, QPalette::WindowText, QColor(0, 0, 128));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(150, 150, 150));
+    p.setColor(QPalette::Active, QPalette::WindowText, QColor(kNavy));
+    p.setColor(QPalette::Inactive, QPalette::WindowText, QColor(kNavy));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(kDisabledLinkGrey));
     setPalette(p);
     setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }

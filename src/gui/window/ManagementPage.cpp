@@ -96,18 +96,18 @@ void TForm3::Timer3Timer()
 void TForm3::SendRulesReload()
 {
     // Nothing is read back and no failure is reported.
-    startManagementCommand("RULESRELOAD", {});
+    startManagementCommand(kRulesReloadCommand, {});
 }
 
 void TForm3::SendUsersReload()
 {
-    startManagementCommand("USERSRELOAD", [this] {
+    startManagementCommand(kUsersReloadCommand, [this] {
         m_platform.dialogs->messageBox(this, tr("Signal sent to server for reloading users"), tr("Information"),
                                        platform::Buttons::Ok, platform::Icon::None);
     });
 }
 
-void TForm3::startManagementCommand(const char *keyword, std::function<void()> whenDone)
+void TForm3::startManagementCommand(const ManagementCommand &command, std::function<void()> whenDone)
 {
     if (m_shutDown)
         return;
@@ -134,7 +134,7 @@ void TForm3::startManagementCommand(const char *keyword, std::function<void()> w
         }
     });
     exchange->start(ManagementSettings.Host, ManagementSettings.Port,
-                    managementRequest(keyword, ManagementSettings.Password), 0);
+                    managementRequest(command.keyword, ManagementSettings.Password), command.replyLines);
 }
 
 } // namespace vellamor

@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "dialogs/about.h"
 #include "management/UsersStatusEvent.h"
+#include "widgets/Colours.h"
 #include "widgets/HeaderBand.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/SvgPicture.h"
@@ -146,11 +147,11 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
     setStatusBar(StatusBar1);
 
     Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setInterval(10);
+    Timer1->setInterval(kUsersReloadDelay);
     Timer2 = named(new QTimer(this), "Timer2");
-    Timer2->setInterval(5000);
+    Timer2->setInterval(kServiceRefreshInterval);
     Timer3 = named(new QTimer(this), "Timer3");
-    Timer3->setInterval(10);
+    Timer3->setInterval(kRulesReloadDelay);
 
     wireEvents();
     installFieldHelpers();
@@ -287,7 +288,7 @@ QWidget *TForm3::buildServicePage()
     TotalPorts_lbl->setTextFormat(Qt::PlainText);
     {
         QPalette p = TotalPorts_lbl->palette();
-        p.setColor(QPalette::WindowText, QColor(0, 0, 128));
+        p.setColor(QPalette::WindowText, QColor(kNavy));
         TotalPorts_lbl->setPalette(p);
     }
     usersLayout->addWidget(TotalPorts_lbl, 1);
@@ -554,7 +555,7 @@ QWidget *TForm3::buildSecurityPage()
     GroupBox12->setAutoFillBackground(true);
     {
         QPalette p = GroupBox12->palette();
-        p.setColor(QPalette::Window, QColor(166, 202, 240)); // sky blue
+        p.setColor(QPalette::Window, QColor(kRulesGroupSkyBlue));
         GroupBox12->setPalette(p);
     }
     auto *rules = new QVBoxLayout(GroupBox12);
@@ -563,7 +564,7 @@ QWidget *TForm3::buildSecurityPage()
     RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
     {
         QPalette p = RulesList->palette();
-        p.setColor(QPalette::Base, QColor(255, 251, 240)); // cream
+        p.setColor(QPalette::Base, QColor(kRulesListCream));
         RulesList->setPalette(p);
     }
     QFont mono = RulesList->font();

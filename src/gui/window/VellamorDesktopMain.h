@@ -3,10 +3,12 @@
 #include "Platform.h"
 #include "config/ManagementSettings.h"
 #include "dialogs/ErrorReporter.h"
+#include "management/UsersStatusEvent.h"
 #include "service/ServiceState.h"
 #include "service/UniqueServiceHandle.h"
 
 #include <QMainWindow>
+#include <chrono>
 #include <functional>
 
 class QAction;
@@ -33,6 +35,7 @@ class HeaderBand;
 class LinkLabel;
 class StatusThread;
 class SvgPicture;
+struct ManagementCommand;
 
 // The panel's main window. It owns every control, the window state shared by
 // all areas of the panel, the timers, the service handles and the poller.
@@ -49,7 +52,14 @@ class TForm3 : public QMainWindow
 
 public:
     // The private message that carries a status line from the poller.
-    static constexpr int WM_USERSSTATUS = 32771;
+    static constexpr int WM_USERSSTATUS = UsersStatusEvent::EventType;
+
+    // The window's timers: Timer1 sends the users reload (nothing starts it),
+    // Timer2 refreshes the service status, Timer3 sends the rules reload after
+    // a save.
+    static constexpr std::chrono::milliseconds kUsersReloadDelay{10};
+    static constexpr std::chrono::milliseconds kServiceRefreshInterval{5000};
+    static constexpr std::chrono::milliseconds kRulesReloadDelay{10};
 
     explicit TForm3(platform::Platform platform, QWidget *parent = nullptr);
     ~TForm3() override;
@@ -268,7 +278,7 @@ private:
     void showUsersStatusUnknown();
     // One management command with the current target, without waiting for it;
     // whenDone runs on this thread once it has been sent or has failed.
-    void startManagementCommand(const char *keyword, std::function<void()> whenDone);
+    void startManagementCommand(const ManagementCommand &command, std::function<void()> whenDone);
     // Parent of the commands still under way; deleting it abandons them.
     QObject *m_managementCommands = nullptr;
     // -- save ---------------------------------------------------------------------
