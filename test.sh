@@ -3,6 +3,8 @@
 #   1. a warning-free build (-Wall -Wextra -Werror) and the whole suite;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the management tests under ThreadSanitizer.
+# Before the tests of the first pass, every C++ file of ours must be formatted
+# as .clang-format says.
 # GUI tests run on the offscreen platform; no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,6 +14,8 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== build"
 scripts/setup.sh --tests build -DVELLAMOR_WERROR=ON
+echo "== format"
+scripts/check-format.sh
 (cd build && ctest --output-on-failure -j "$jobs")
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
