@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
-#   1. a warning-free build (-Wall -Wextra -Werror) and the whole suite;
+#   1. a warning-free build (-Werror, warnings in CMakeLists.txt), a format
+#      check and the whole suite;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the management tests under ThreadSanitizer.
-# Before the tests of the first pass, every C++ file of ours must be formatted
-# as .clang-format says.
 # GUI tests run on the offscreen platform; no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -39,13 +39,14 @@ struct ManagementCommand;
 
 // The panel's main window. It owns every control, the window state shared by
 // all areas of the panel, the timers, the service handles and the poller.
-// Each area's operations are members defined beside that area's code:
-//   config/GlobalConfigForm.cpp     LoadGlobalConfig, SaveGlobalConfig
-//   rules/RulesPage.cpp             LoadRules, SaveRules, Add Rule / Clear / Delete
-//   bindings/BindingLists.cpp       FillSystemIPs, MoveSelectedIPs, the move buttons
-//   service/ServicePage.cpp         the service monitor and its commands
-//   management/ManagementPage.cpp   the poller hand-off and the reload commands
-//   app/Save.cpp                    Save, the digit filter, the browse buttons
+// Each area's operations are members defined in a file of their own beside
+// this one, over the area's widget-free logic in the core library:
+//   GlobalConfigForm.cpp   LoadGlobalConfig, SaveGlobalConfig (core: config/)
+//   RulesPage.cpp          LoadRules, SaveRules, Add Rule / Clear / Delete (core: rules/)
+//   BindingLists.cpp       FillSystemIPs, MoveSelectedIPs, the move buttons (core: bindings/)
+//   ServicePage.cpp        the service monitor and its commands (core: service/)
+//   ManagementPage.cpp     the poller hand-off and the reload commands (core: management/)
+//   Save.cpp               Save, the digit filter, the browse buttons
 class TForm3 : public QMainWindow
 {
     Q_OBJECT
@@ -257,10 +258,10 @@ private:
     void shutDown();
 
     // Area hooks defined beside their area's code.
-    void installFieldHelpers(); // app/Save.cpp: the digit filter
-    void startStatusPoller();   // management/ManagementPage.cpp
-    void stopBackgroundWork();  // management/ManagementPage.cpp: orderly stop at close
-    void closeServiceMonitor(); // service/ServicePage.cpp
+    void installFieldHelpers(); // Save.cpp: the digit filter
+    void startStatusPoller();   // ManagementPage.cpp
+    void stopBackgroundWork();  // ManagementPage.cpp: orderly stop at close
+    void closeServiceMonitor(); // ServicePage.cpp
 
     platform::Platform m_platform;
     ErrorReporter m_errors;
