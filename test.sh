@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
-#   1. a warning-free build (-Wall -Wextra -Werror) and the whole suite;
+#   1. a warning-free build (-Werror, warnings in CMakeLists.txt), a format
+#      check and the whole suite;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the management tests under ThreadSanitizer.
 # GUI tests run on the offscreen platform; no display is needed.
@@ -12,6 +13,8 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== build"
 scripts/setup.sh --tests build -DVELLAMOR_WERROR=ON
+echo "== format"
+scripts/check-format.sh
 (cd build && ctest --output-on-failure -j "$jobs")
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"

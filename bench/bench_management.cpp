@@ -7,8 +7,8 @@
 
 #include "FakePlatform.h"
 #include "ManagementServer.h"
-#include "app/VellamorDesktopMain.h"
 #include "management/Statusthread.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

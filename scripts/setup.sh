@@ -20,8 +20,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
           qt6-qpa-plugins fonts-dejavu-core)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
-    # list with, and the MinGW cross compiler and Wine for the Windows backends.
-    packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64)
+    # list with, the MinGW cross compiler and Wine for the Windows backends, and
+    # clang-format for the format check.
+    packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64 clang-format)
 fi
 
 missing=()

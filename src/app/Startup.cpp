@@ -1,10 +1,9 @@
 #include "Startup.h"
 
-#include "VellamorDesktopMain.h"
-#include "about.h"
 #include "common/AppInfo.h"
-#include "common/Error.h"
-#include "common/StandardError.h"
+#include "dialogs/ErrorReporter.h"
+#include "dialogs/about.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -18,15 +17,9 @@ int runPanel(QApplication &app, const platform::Platform &platform, const Startu
     app.setApplicationName(kApplicationTitle);
     app.setQuitOnLastWindowClosed(true);
 
-    auto fail = [&platform](const QString &message) {
-        platform.dialogs->messageBox(nullptr, standardErrorText(message), kApplicationTitle, platform::Buttons::Ok,
-                                     platform::Icon::Error);
-        return 0;
-    };
-
     std::unique_ptr<TForm3> form;
     std::unique_ptr<TAboutBox> splash;
-    try {
+    const bool started = ErrorReporter(platform.dialogs).run([&] {
         form = std::make_unique<TForm3>(platform);
         form->FormCreate();
 
@@ -37,11 +30,9 @@ int runPanel(QApplication &app, const platform::Platform &platform, const Startu
         splash->Timer1->start();
         splash->exec();
         splash->Timer1->stop();
-    } catch (const Error &e) {
-        return fail(e.message());
-    } catch (const std::exception &e) {
-        return fail(QString::fromLocal8Bit(e.what()));
-    }
+    });
+    if (!started)
+        return 0;
 
     form->PageControl1->setCurrentIndex(0);
     // The window opens in the middle of the screen it starts on.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/Platform.h"
+#include "Platform.h"
+#include "dialogs/about.h"
 
 #include <functional>
 
@@ -13,7 +14,7 @@ class TForm3;
 struct StartupOptions
 {
     // How long the splash stays up unless the user closes it.
-    int splashMilliseconds = 3000;
+    int splashMilliseconds = int(TAboutBox::kSplashDuration.count());
     // Called once the main window is shown and the message loop is about to run.
     std::function<void(TForm3 &)> whenShown;
 };

@@ -1,34 +1,19 @@
 #include "VellamorApplication.h"
 
-#include "common/AppInfo.h"
-#include "common/Error.h"
-#include "common/StandardError.h"
-
-#include <QMessageBox>
-
 namespace vellamor {
-
-namespace {
-void showError(const QString &message)
-{
-    QMessageBox box(QMessageBox::Critical, kApplicationTitle, standardErrorText(message), QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-} // namespace
 
 VellamorApplication::VellamorApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
+void VellamorApplication::setErrorReporter(ErrorReporter reporter)
+{
+    m_errors = std::move(reporter);
+}
+
 bool VellamorApplication::notify(QObject *receiver, QEvent *event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const Error &e) {
-        showError(e.message());
-    } catch (const std::exception &e) {
-        showError(QString::fromLocal8Bit(e.what()));
-    }
-    return false;
+    bool handled = false;
+    m_errors.run([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
 
 } // namespace vellamor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/ErrorReporter.h"
+
 #include <QApplication>
 
 namespace vellamor {
@@ -13,7 +15,13 @@ class VellamorApplication : public QApplication
 public:
     VellamorApplication(int &argc, char **argv);
 
+    // Where those errors are shown: the platform's message boxes.
+    void setErrorReporter(ErrorReporter reporter);
+
     bool notify(QObject *receiver, QEvent *event) override;
+
+private:
+    ErrorReporter m_errors;
 };
 
 } // namespace vellamor

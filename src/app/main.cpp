@@ -4,5 +4,7 @@
 int main(int argc, char **argv)
 {
     vellamor::VellamorApplication app(argc, argv);
-    return vellamor::runPanel(app, vellamor::platform::makeSystemPlatform());
+    const vellamor::platform::Platform platform = vellamor::platform::makeSystemPlatform();
+    app.setErrorReporter(vellamor::ErrorReporter(platform.dialogs));
+    return vellamor::runPanel(app, platform);
 }

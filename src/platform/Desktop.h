@@ -12,10 +12,4 @@ public:
     virtual bool openUrl(const QString &url) = 0;
 };
 
-class QtDesktop final : public Desktop
-{
-public:
-    bool openUrl(const QString &url) override;
-};
-
 } // namespace vellamor::platform

@@ -1,4 +1,5 @@
 #include "Platform.h"
+#include "QtDesktop.h"
 #include "QtDialogs.h"
 
 namespace vellamor::platform {

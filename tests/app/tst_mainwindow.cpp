@@ -3,11 +3,11 @@
 
 #include "FakePlatform.h"
 #include "FakeServiceManager.h"
-#include "app/VellamorDesktopMain.h"
-#include "app/Widgets.h"
-#include "app/about.h"
 #include "common/Error.h"
 #include "common/Paths.h"
+#include "dialogs/about.h"
+#include "widgets/SvgPicture.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -3,9 +3,9 @@
 
 #include "FakePlatform.h"
 #include "ManagementServer.h"
-#include "app/VellamorDesktopMain.h"
 #include "common/Paths.h"
 #include "management/Statusthread.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QClipboard>

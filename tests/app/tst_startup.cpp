@@ -2,9 +2,9 @@
 // then the main window on its Service page, and exit code 0 at the end.
 
 #include "FakePlatform.h"
-#include "app/Startup.h"
-#include "app/VellamorDesktopMain.h"
-#include "app/about.h"
+#include "Startup.h"
+#include "dialogs/about.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "platform/AddressTable.h"
+#include "AddressTable.h"
 
 #include <QProcess>
 #include <QRegularExpression>

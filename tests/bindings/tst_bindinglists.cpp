@@ -1,5 +1,5 @@
 #include "FakePlatform.h"
-#include "app/VellamorDesktopMain.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QCheckBox>
 #include <QListWidget>

@@ -1,8 +1,8 @@
 #include "FakePlatform.h"
-#include "app/VellamorDesktopMain.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "common/StandardError.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "FakePlatform.h"
-#include "app/VellamorDesktopMain.h"
 #include "management/Statusthread.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QLabel>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "FakeDialogs.h"
-#include "rules/Rule.h"
+#include "dialogs/Rule.h"
 
 #include <QApplication>
 #include <QComboBox>

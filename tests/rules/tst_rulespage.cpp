@@ -1,8 +1,8 @@
 #include "FakePlatform.h"
-#include "app/VellamorDesktopMain.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
-#include "rules/Rule.h"
+#include "dialogs/Rule.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FakePlatform.h"
-#include "app/VellamorDesktopMain.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QColor>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The systemd backend against a real, private dbus-daemon and a fake systemd
 // in its own process, driven through the panel's main window.
 
+#include "ServiceManager_systemd.h"
 #include "ServicePanel.h"
-#include "platform/ServiceManager_systemd.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

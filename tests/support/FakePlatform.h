@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FakeDialogs.h"
-#include "platform/Platform.h"
+#include "Platform.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ServiceManager.h"
+#include "ServiceManager.h"
 
 #include <QStringList>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Renders every page of the panel, as it looks after start-up on the given
 // executable directory, into PNG files. Used for the pictures in docs/.
 
-#include "app/VellamorDesktopMain.h"
-#include "app/about.h"
-#include "platform/QtDialogs.h"
-#include "rules/Rule.h"
+#include "QtDialogs.h"
+#include "dialogs/Rule.h"
+#include "dialogs/about.h"
+#include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QDir>
