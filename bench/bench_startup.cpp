@@ -1,0 +1,295 @@
+// How long the panel takes from the start of the process to its first painted
+// window, and how much memory it holds by then, for the defaults and for rule
+// sets of 10,000, 100,000 and 1,000,000 lines, beside a bare QMainWindow of the
+// same size measured in the same run. Each start runs in a fresh process (this
+// program again, with --panel or --bare), so that every one pays for loading
+// the libraries, the fonts, the style and the platform plugin as a real start
+// does; the clock runs from just before the process is started. The figures
+// are medians.
+// It prints; it asserts nothing.
+//
+// Usage: bench_startup            (runs every case; offscreen unless QT_QPA_PLATFORM is set)
+
+#include "FakeDialogs.h"
+#include "Platform.h"
+#include "window/VellamorDesktopMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <time.h>
+
+namespace {
+
+// The monotonic clock, which the parent and its children share.
+qint64 nowNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Peak resident memory of this process so far, in KiB.
+qint64 peakMemoryKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Reports once the window has painted and that paint has reached the screen.
+class FirstPaint : public QObject
+{
+public:
+    FirstPaint(QWidget *window, qint64 startedNs) : m_window(window), m_startedNs(startedNs)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            // The paint in progress is flushed before the loop turns again.
+            QTimer::singleShot(0, this, [this] {
+                std::printf("%.3f %lld %d %d\n", double(nowNs() - m_startedNs) / 1e6, peakMemoryKiB(),
+                            m_window->width(), m_window->height());
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    qint64 m_startedNs;
+    bool m_seen = false;
+};
+
+// One start, in this process: the panel as the program starts it (without the
+// splash), or a bare window of the given size.
+int runCase(int argc, char **argv, qint64 startedNs, const QString &dir, std::optional<QSize> bareSize)
+{
+    QApplication app(argc, argv);
+    std::unique_ptr<QMainWindow> window;
+    if (bareSize) {
+        window = std::make_unique<QMainWindow>();
+        window->resize(*bareSize);
+    } else {
+        vellamor::platform::Platform platform = vellamor::platform::makeSystemPlatform();
+        // A message box would wait for a user: record it instead.
+        platform.dialogs = std::make_shared<vellamor::test::FakeDialogs>();
+        platform.fileSystem = std::make_shared<vellamor::platform::LocalFileSystem>(dir);
+        auto form = std::make_unique<TForm3>(platform);
+        form->FormCreate();
+        window = std::move(form);
+    }
+    if (const QScreen *screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    FirstPaint probe(window.get(), startedNs);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return app.exec();
+}
+
+struct Sample
+{
+    double ms = 0;
+    qint64 kib = 0;
+    QSize size;
+};
+
+// Runs one start in a child process; nothing when it fails or takes too long.
+std::optional<Sample> runChild(const QStringList &arguments, int timeoutMs)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList args = arguments;
+    args << QStringLiteral("--since") << QString::number(nowNs());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        args << QStringLiteral("-platform") << QStringLiteral("offscreen");
+    child.start(QCoreApplication::applicationFilePath(), args);
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished();
+        return std::nullopt;
+    }
+    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+    if (child.exitCode() != 0 || fields.size() != 4)
+        return std::nullopt;
+    return Sample{fields[0].toDouble(), fields[1].toLongLong(), QSize(fields[2].toInt(), fields[3].toInt())};
+}
+
+// A rule set like an imported block list: a third single addresses, a third
+// /24 blocks, a third ranges.
+QByteArray ruleSet(int count)
+{
+    QRandomGenerator random(15);
+    QByteArray file = "POLICY ACCEPT\r\n";
+    file.reserve(count * 26);
+    for (int i = 0; i < count; ++i) {
+        const quint32 a = random.generate();
+        const QByteArray address = QByteArray::number(a >> 24) + '.' + QByteArray::number((a >> 16) & 255) + '.' +
+                                   QByteArray::number((a >> 8) & 255);
+        file += (i % 2 ? "REJECT " : "ACCEPT ") + address;
+        switch (i % 3) {
+        case 0:
+            file += '.' + QByteArray::number(a & 255);
+            break;
+        case 1:
+            file += ".0/24";
+            break;
+        default:
+            file += ".10-" + QByteArray::number(10 + (a & 127));
+            break;
+        }
+        file += "\r\n";
+    }
+    return file;
+}
+
+// A gc.xml whose two services each listen on 1,000 addresses.
+QByteArray manyAddresses()
+{
+    QByteArray ips;
+    for (int i = 0; i < 1000; ++i)
+        ips += "<IP>10.1." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250 + 1) + "</IP>";
+    return "<?xml version=\"1.0\"?><global><ACC><port>88</port><maxcon>0</maxcon>" + ips +
+           "</ACC><Management><port>1011</port><password>p</password>" + ips + "</Management></global>";
+}
+
+struct Case
+{
+    const char *name;
+    int rules;      // -1: no rules.txt
+    bool addresses; // gc.xml with 1,000 addresses per list
+    int rounds;
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // A child: one start, then its figures on one line.
+    qint64 startedNs = nowNs();
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--since") == 0)
+            startedNs = QByteArray(argv[i + 1]).toLongLong();
+    }
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--panel") == 0)
+            return runCase(argc, argv, startedNs, QString::fromLocal8Bit(argv[i + 1]), std::nullopt);
+        if (qstrcmp(argv[i], "--bare") == 0) {
+            const QList<QByteArray> size = QByteArray(argv[i + 1]).split('x');
+            return runCase(argc, argv, startedNs, QString(), QSize(size.value(0).toInt(), size.value(1).toInt()));
+        }
+    }
+
+    QCoreApplication app(argc, argv);
+    constexpr int kTimeoutMs = 20000;
+    const Case cases[] = {
+        {"defaults (no gc.xml, no rules.txt)", -1, false, 9},
+        {"empty rules.txt", 0, false, 9},
+        {"10,000 rules", 10000, false, 9},
+        {"100,000 rules", 100000, false, 9},
+        {"1,000,000 rules", 1000000, false, 3},
+        {"1,000 addresses per list", -1, true, 5},
+    };
+    QTemporaryDir root;
+    QStringList dirs;
+    for (const Case &c : cases) {
+        const QString dir = root.filePath(QString::number(dirs.size()));
+        QDir().mkpath(dir);
+        if (c.rules >= 0) {
+            QFile file(dir + QStringLiteral("/rules.txt"));
+            if (!file.open(QIODevice::WriteOnly) || file.write(c.rules ? ruleSet(c.rules) : QByteArray()) < 0)
+                return 1;
+        }
+        if (c.addresses) {
+            QFile file(dir + QStringLiteral("/gc.xml"));
+            if (!file.open(QIODevice::WriteOnly) || file.write(manyAddresses()) < 0)
+                return 1;
+        }
+        dirs << dir;
+    }
+
+    // The bare window takes the size the panel opens with.
+    const std::optional<Sample> probe = runChild({QStringLiteral("--panel"), dirs[0]}, kTimeoutMs);
+    if (!probe) {
+        std::printf("the panel did not start\n");
+        return 1;
+    }
+    const QString bareSize = QStringLiteral("%1x%2").arg(probe->size.width()).arg(probe->size.height());
+
+    // Rounds interleave the cases, so that a busy moment of the machine
+    // spreads over all of them rather than spoiling one.
+    const int rounds = 9;
+    std::vector<double> bareMs, bareKib;
+    std::vector<std::vector<double>> ms(std::size(cases)), kib(std::size(cases));
+    std::vector<bool> failed(std::size(cases), false);
+    for (int round = 0; round < rounds; ++round) {
+        if (const std::optional<Sample> s = runChild({QStringLiteral("--bare"), bareSize}, kTimeoutMs)) {
+            bareMs.push_back(s->ms);
+            bareKib.push_back(double(s->kib));
+        }
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            if (round >= cases[i].rounds || failed[i])
+                continue;
+            if (const std::optional<Sample> s = runChild({QStringLiteral("--panel"), dirs[int(i)]}, kTimeoutMs)) {
+                ms[i].push_back(s->ms);
+                kib[i].push_back(double(s->kib));
+            } else {
+                failed[i] = true;
+            }
+        }
+    }
+
+    const double bare = median(bareMs);
+    const double bareMem = median(bareKib);
+    std::printf("Start to first painted window (median), window %s, platform %s\n", qPrintable(bareSize),
+                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? "offscreen"
+                                                               : qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM")));
+    std::printf("  %-38s %9s %7s %10s %7s\n", "case", "ms", "x bare", "peak MiB", "x bare");
+    std::printf("  %-38s %9.1f %7.2f %10.1f %7.2f\n", "bare QMainWindow", bare, 1.0, bareMem / 1024, 1.0);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        if (ms[i].empty() || failed[i]) {
+            std::printf("  %-38s did not paint within %d s\n", cases[i].name, kTimeoutMs / 1000);
+            continue;
+        }
+        const double t = median(ms[i]);
+        const double m = median(kib[i]);
+        std::printf("  %-38s %9.1f %7.2f %10.1f %7.2f\n", cases[i].name, t, t / bare, m / 1024, m / bareMem);
+    }
+    if (!ms[1].empty() && !ms[3].empty() && !failed[3]) {
+        std::printf("100,000 rules against an empty rules.txt: %+.1f ms, peak memory x%.2f\n",
+                    median(ms[3]) - median(ms[1]), median(kib[3]) / median(kib[1]));
+    }
+    return 0;
+}
