@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QList>
+
+namespace vellamor {
+
+// The rule lines of the Security page, one row per line, in file order.
+//
+// Each row holds the line's own bytes, exactly as rules.txt had them or as
+// they will be written; the text shown is those bytes read in the system code
+// page. Keeping the bytes rather than the text means a line the code page
+// cannot show faithfully still goes back to the file unchanged, and costs one
+// small array per line, so block lists of a million lines stay cheap.
+//
+// Every change goes through the model's own signals (inserts, removals,
+// moves, data changes, resets), so views, proxies and selection models kept
+// on top of it follow each edit without being rebuilt.
+class RuleListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        // The line's bytes (QByteArray), as the file holds them.
+        LineBytesRole = Qt::UserRole + 1,
+    };
+
+    explicit RuleListModel(QObject *parent = nullptr);
+
+    // --- QAbstractItemModel -----------------------------------------------
+    int rowCount(const QModelIndex &parent = {}) const override;
+    // DisplayRole and EditRole: the line as text; LineBytesRole: its bytes.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // EditRole or DisplayRole: text, stored in the system code page;
+    // LineBytesRole: bytes, stored as they are.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    // New rows are empty lines.
+    bool insertRows(int row, int count, const QModelIndex &parent = {}) override;
+    bool removeRows(int row, int count, const QModelIndex &parent = {}) override;
+    // destinationChild is the row before which the block lands, counted in
+    // the list as it stands before the move (Qt's convention).
+    bool moveRows(const QModelIndex &sourceParent, int sourceRow, int count, const QModelIndex &destinationParent,
+                  int destinationChild) override;
+
+    // --- The rule set as lines ----------------------------------------------
+    const QList<QByteArray> &lines() const { return m_lines; }
+    QByteArray line(int row) const { return m_lines.value(row); }
+    // Inserts the lines before `row` in one step: a million lines from the
+    // file reach the view as one insertion, not a million.
+    void insertLines(int row, const QList<QByteArray> &lines);
+    void insertLine(int row, const QByteArray &line) { insertLines(row, {line}); }
+    void appendLines(const QList<QByteArray> &lines) { insertLines(rowCount(), lines); }
+    void appendLine(const QByteArray &line) { insertLines(rowCount(), {line}); }
+    // Puts `line` in the place of the line at `row`.
+    void replaceLine(int row, const QByteArray &line);
+    void clear();
+
+    // The text shown for a line's bytes, and the bytes written for a text.
+    static QString textOf(const QByteArray &line);
+    static QByteArray bytesOf(const QString &text);
+
+private:
+    bool validRow(int row) const { return row >= 0 && row < m_lines.size(); }
+
+    QList<QByteArray> m_lines;
+};
+
+} // namespace vellamor
