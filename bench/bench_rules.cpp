@@ -8,6 +8,7 @@
 // Usage: bench_rules            (offscreen unless QT_QPA_PLATFORM is set)
 
 #include "FakePlatform.h"
+#include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
 #include "window/VellamorDesktopMain.h"
 
@@ -73,18 +74,19 @@ Figures figures(std::vector<double> values)
 // One rule appended as the Add Rule button appends the dialog's line.
 void addRule(TForm3 &window, const QString &line)
 {
-    auto *item = new QListWidgetItem(line, window.RulesList);
-    window.RulesList->scrollToItem(item);
+    vellamor::RuleListModel *rules = window.rulesModel();
+    rules->appendLine(vellamor::RuleListModel::bytesOf(line));
+    window.RulesList->scrollTo(rules->index(rules->rowCount() - 1));
 }
 
 void selectRule(TForm3 &window, int row)
 {
-    window.RulesList->setCurrentRow(row);
+    window.RulesList->setCurrentIndex(window.RulesList->model()->index(row, 0));
 }
 
 int ruleCount(const TForm3 &window)
 {
-    return window.RulesList->count();
+    return window.RulesList->model()->rowCount();
 }
 
 } // namespace

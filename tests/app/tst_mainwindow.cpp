@@ -363,7 +363,7 @@ void TestMainWindow::errorInStartupSkipsTheLaterSteps()
     QCOMPARE(form.SystemIPS->count() + form.SelectedIPs->count(), 2);
     QCOMPARE(form.lport->text(), QStringLiteral("88"));
     QCOMPARE(form.mport->text(), QStringLiteral("1011"));
-    QCOMPARE(form.RulesList->count(), 0);
+    QCOMPARE(form.RulesList->model()->rowCount(), 0);
     QVERIFY(form.PolicyReject_radio->isChecked());
     QCOMPARE(fs->created.isEmpty(), brokenLogsStep);
 }

@@ -5,6 +5,7 @@
 #include "ManagementServer.h"
 #include "common/Paths.h"
 #include "management/Statusthread.h"
+#include "rules/RuleListModel.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
@@ -287,7 +288,7 @@ void TestSave::successfulSaveWritesBothFiles()
     form.MaxCon_txt->clear();
     QTest::keyClicks(form.MaxCon_txt, QStringLiteral("250"));
     form.PolicyAccept_radio->click();
-    form.RulesList->addItems({QStringLiteral("REJECT 10.0.0.0/8"), QString(), QStringLiteral("ACCEPT 10.1.2.3")});
+    form.rulesModel()->appendLines({"REJECT 10.0.0.0/8", "", "ACCEPT 10.1.2.3"});
     QTest::mouseClick(form.Button1, Qt::LeftButton);
 
     QCOMPARE(fake.dialogs->boxes.size(), 1);

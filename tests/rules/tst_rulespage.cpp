@@ -2,6 +2,7 @@
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "dialogs/Rule.h"
+#include "rules/RuleListModel.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
@@ -9,7 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -42,8 +43,9 @@ void writeAll(const QString &path, const QByteArray &content)
 QStringList entries(const TForm3 &window)
 {
     QStringList texts;
-    for (int row = 0; row < window.RulesList->count(); ++row)
-        texts << window.RulesList->item(row)->text();
+    const QAbstractItemModel *rules = window.RulesList->model();
+    for (int row = 0; row < rules->rowCount(); ++row)
+        texts << rules->index(row, 0).data().toString();
     return texts;
 }
 
@@ -199,6 +201,39 @@ private Q_SLOTS:
         }
     }
 
+    // An imported block list: every line listed, and written back unchanged.
+    void largeRuleSetRoundTrip()
+    {
+        QByteArray file = "POLICY ACCEPT\r\n";
+        for (int i = 0; i < 100000; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            switch (i % 5) {
+            case 0:
+                file += "REJECT 10." + n + ".0.0/24\r\n";
+                break;
+            case 1:
+                file += "ACCEPT 192.168.1.10-" + n + "\r\n";
+                break;
+            case 2:
+                file += "\r\n";
+                break;
+            case 3:
+                file += "# r\xE9gle " + n + "\r\n";
+                break;
+            default:
+                file += "REJECT " + QByteArray(300, 'x') + n + "\r\n";
+                break;
+            }
+        }
+        writeAll(rulesPath(), file);
+        start();
+        QCOMPARE(m_window->RulesList->model()->rowCount(), 100000);
+        QCOMPARE(m_window->RulesList->model()->index(99999, 0).data().toString(),
+                 "REJECT " + QString(300, 'x') + "99999");
+        m_window->SaveRules();
+        QVERIFY(readAll(rulesPath()) == file);
+    }
+
     // A rules.txt that cannot be read is passed over without a word; one that
     // could block start-up or fill the memory is refused with the reason.
     void unreadableFile_data()
@@ -234,7 +269,7 @@ private Q_SLOTS:
                             ? QStringList()
                             : QStringList{"Could not read the rules from \"" + rulesPath() + "\": " + error});
         QVERIFY(m_window->PolicyReject_radio->isChecked());
-        QCOMPARE(m_window->RulesList->count(), 0);
+        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
     }
 
     // rules.txt holds no secret: a new one is as readable as the umask lets
@@ -274,7 +309,7 @@ private Q_SLOTS:
         writeAll(rulesPath(), kTwoRules);
         start();
         QTest::mouseClick(m_window->Button3, Qt::LeftButton);
-        QCOMPARE(m_window->RulesList->count(), 0);
+        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
         QVERIFY(m_window->PolicyAccept_radio->isChecked());
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\n"));
@@ -287,7 +322,7 @@ private Q_SLOTS:
         m_window->Delete1->trigger();
         QCOMPARE(entries(*m_window), QStringList({"A", "B", "C"}));
 
-        m_window->RulesList->setCurrentRow(1);
+        m_window->RulesList->setCurrentIndex(m_window->RulesList->model()->index(1, 0));
         m_window->Delete1->trigger();
         QCOMPARE(entries(*m_window), QStringList({"A", "C"}));
         m_window->SaveRules();
@@ -339,7 +374,7 @@ private Q_SLOTS:
             else
                 QTest::mouseClick(d.Button2, Qt::LeftButton);
         });
-        QCOMPARE(m_window->RulesList->count(), 0);
+        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
         QCOMPARE(m_fake->dialogs->boxes.size(), refusals);
         for (const test::ShownBox &box : std::as_const(m_fake->dialogs->boxes))
             QCOMPARE(box.text, QStringLiteral("Invalid CIDR."));
@@ -366,7 +401,7 @@ private Q_SLOTS:
             QVERIFY(!d.range1->isEnabled());
             QTest::mouseClick(d.Button2, Qt::LeftButton);
         });
-        QCOMPARE(m_window->RulesList->count(), 0);
+        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
     }
 
     // A rule set that cannot be written stops with the file's name and the
@@ -386,7 +421,7 @@ private Q_SLOTS:
         QFETCH(QString, fault);
         QFETCH(QString, reason);
         start();
-        new QListWidgetItem(QStringLiteral("ACCEPT 1.2.3.4"), m_window->RulesList);
+        m_window->rulesModel()->appendLine("ACCEPT 1.2.3.4");
         if (fault == "directory")
             QVERIFY(QDir().mkdir(rulesPath()));
         else

@@ -3,34 +3,37 @@
 #include "common/Paths.h"
 #include "config/AtomicFile.h"
 #include "dialogs/Rule.h"
+#include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
 
-#include <QListWidget>
+#include <QAbstractProxyModel>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QRadioButton>
 
 namespace vellamor {
 
 namespace {
 
-// A listed rule that came from the file keeps the file's own bytes here, so a
-// line the system code page cannot show faithfully is still written back
-// exactly as it was read.
-constexpr int kFileBytesRole = Qt::UserRole + 1;
-
 QString rulesPath(const platform::FileSystem &fileSystem)
 {
     return besideExecutable(fileSystem.executableDir(), QStringLiteral("rules.txt"));
 }
 
-QByteArray fileBytes(const QListWidgetItem *item)
+// The list may show the rules through proxies (a filter, say); rows of the
+// rule set itself are what the page's operations work on.
+QModelIndex toRuleSet(QModelIndex index)
 {
-    const QVariant stored = item->data(kFileBytesRole);
-    if (stored.isValid()) {
-        QByteArray bytes = stored.toByteArray();
-        if (QString::fromLocal8Bit(bytes) == item->text())
-            return bytes;
-    }
-    return item->text().toLocal8Bit();
+    while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(index.model()))
+        index = proxy->mapToSource(index);
+    return index;
+}
+
+QModelIndex inView(const QAbstractItemModel *viewModel, const QModelIndex &ruleSetIndex)
+{
+    if (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(viewModel))
+        return proxy->mapFromSource(inView(proxy->sourceModel(), ruleSetIndex));
+    return ruleSetIndex;
 }
 
 } // namespace
@@ -49,24 +52,17 @@ void TForm3::LoadRules()
         PolicyAccept_radio->setChecked(true);
     else if (content.policy == Policy::Reject)
         PolicyReject_radio->setChecked(true);
-    for (const QByteArray &line : content.rules) {
-        auto *item = new QListWidgetItem(QString::fromLocal8Bit(line), RulesList);
-        item->setData(kFileBytesRole, line);
-    }
+    m_rules->appendLines(content.rules);
 }
 
 void TForm3::SaveRules()
 {
-    QList<QByteArray> rules;
-    rules.reserve(RulesList->count());
-    for (int row = 0; row < RulesList->count(); ++row)
-        rules.append(fileBytes(RulesList->item(row)));
     const Policy policy = PolicyAccept_radio->isChecked() ? Policy::Accept : Policy::Reject;
-
     // The server loads this file on the reload that follows a Save, so a file
     // that was not written raises and stops the Save rather than pass for
     // success. A new rules.txt is readable as the system's default allows.
-    writeFileAtomically(rulesPath(*m_platform.fileSystem), composeRuleSet(policy, rules), NewFileAccess::Default);
+    writeFileAtomically(rulesPath(*m_platform.fileSystem), composeRuleSet(policy, m_rules->lines()),
+                        NewFileAccess::Default);
 }
 
 void TForm3::Button2Click()
@@ -76,21 +72,25 @@ void TForm3::Button2Click()
     if (line.isEmpty())
         return;
     // The same rule may be listed twice: the order of rules is what counts.
-    auto *item = new QListWidgetItem(line, RulesList);
-    RulesList->scrollToItem(item);
+    m_rules->appendLine(RuleListModel::bytesOf(line));
+    const QModelIndex added = inView(RulesList->model(), m_rules->index(m_rules->rowCount() - 1));
+    if (added.isValid())
+        RulesList->scrollTo(added);
 }
 
 void TForm3::Button3Click()
 {
-    RulesList->clear();
+    m_rules->clear();
 }
 
 void TForm3::Delete1Click()
 {
-    const QList<QListWidgetItem *> selected = RulesList->selectedItems();
+    const QModelIndexList selected = RulesList->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
-    delete selected.first();
+    const QModelIndex rule = toRuleSet(selected.first());
+    if (rule.isValid())
+        m_rules->removeRows(rule.row(), 1);
 }
 
 } // namespace vellamor

@@ -6,6 +6,7 @@
 #include "config/AtomicFile.h"
 #include "dialogs/about.h"
 #include "management/UsersStatusEvent.h"
+#include "rules/RuleListModel.h"
 #include "widgets/Colours.h"
 #include "widgets/HeaderBand.h"
 #include "widgets/LinkLabel.h"
@@ -20,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -560,7 +562,12 @@ QWidget *TForm3::buildSecurityPage()
         GroupBox12->setPalette(p);
     }
     auto *rules = new QVBoxLayout(GroupBox12);
-    RulesList = named(new QListWidget(GroupBox12), "RulesList");
+    m_rules = new RuleListModel(this);
+    RulesList = named(new QListView(GroupBox12), "RulesList");
+    RulesList->setModel(m_rules);
+    // Block lists run to a million lines: with one height for every row the
+    // view places rows by arithmetic instead of measuring each one.
+    RulesList->setUniformItemSizes(true);
     RulesList->setSelectionMode(QAbstractItemView::SingleSelection);
     RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
     {

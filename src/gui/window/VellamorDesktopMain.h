@@ -16,6 +16,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -33,6 +34,7 @@ namespace vellamor {
 
 class HeaderBand;
 class LinkLabel;
+class RuleListModel;
 class StatusThread;
 class SvgPicture;
 struct ManagementCommand;
@@ -66,6 +68,8 @@ public:
     ~TForm3() override;
 
     const platform::Platform &platform() const { return m_platform; }
+    // The Security page's rule lines, which RulesList shows.
+    RuleListModel *rulesModel() const { return m_rules; }
 
     // Runs an event handler the way the window's own events run: an error it
     // raises and does not handle goes to the standard error box.
@@ -214,7 +218,8 @@ public:
     QPushButton *Button2 = nullptr;
     QPushButton *Button3 = nullptr;
     QGroupBox *GroupBox12 = nullptr;
-    QListWidget *RulesList = nullptr;
+    // The rule lines, shown through the rule set model below.
+    QListView *RulesList = nullptr;
 
     QWidget *TabSheet3ConfigSSL = nullptr;
     QGroupBox *GroupBox14 = nullptr;
@@ -271,6 +276,7 @@ private:
     // -- config (gc.xml) ------------------------------------------------------
     // -- bindings -------------------------------------------------------------
     // -- rules ------------------------------------------------------------------
+    RuleListModel *m_rules = nullptr;
     // -- service ----------------------------------------------------------------
     struct ServiceCommand;
     void runServiceCommand(const ServiceCommand &command);
