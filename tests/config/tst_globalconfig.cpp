@@ -450,12 +450,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("existing"); // 0: no file before the save
         QTest::addColumn<int>("expected");
-        QTest::addColumn<int>("owner"); // -1: this process's user
-        QTest::newRow("new file: owner only") << 0 << 0600 << -1;
-        QTest::newRow("existing file keeps 0644") << 0644 << 0644 << -1;
-        QTest::newRow("existing file keeps 0660") << 0660 << 0660 << -1;
+        QTest::addColumn<int>("owner");   // -1: this process's user
+        QTest::addColumn<int>("dirMode"); // 0: as the temporary directory is
+        QTest::newRow("new file: owner only") << 0 << 0600 << -1 << 0;
+        QTest::newRow("existing file keeps 0644") << 0644 << 0644 << -1 << 0;
+        QTest::newRow("existing file keeps 0660") << 0660 << 0660 << -1 << 0;
         // The server may run under its own account and must go on reading it.
-        QTest::newRow("existing file keeps its owner") << 0600 << 0600 << 65534;
+        QTest::newRow("existing file keeps its owner") << 0600 << 0600 << 65534 << 0;
+        // The installed server directory, shared by its administrators' group.
+        QTest::newRow("new file in a set-group-ID directory: owner and group") << 0 << 0660 << -1 << 02770;
+        QTest::newRow("existing file in a set-group-ID directory keeps 0600") << 0600 << 0600 << -1 << 02770;
     }
 
     void permissions()
@@ -463,6 +467,9 @@ private Q_SLOTS:
         QFETCH(int, existing);
         QFETCH(int, expected);
         QFETCH(int, owner);
+        QFETCH(int, dirMode);
+        if (dirMode)
+            QVERIFY(chmod(QFile::encodeName(m_fake->dir()).constData(), mode_t(dirMode)) == 0);
         if (existing) {
             writeFile(gcXml(), "<global/>");
             QVERIFY(chmod(QFile::encodeName(gcXml()).constData(), mode_t(existing)) == 0);

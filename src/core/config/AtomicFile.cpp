@@ -70,6 +70,19 @@ void writeAll(int fd, const QByteArray &data, const QString &path)
     }
 }
 
+// A new file that only its owner may read. In a directory shared by a group
+// (set-group-ID, as the package leaves the server's directory), the file
+// belongs to that group, and the group may read it too: every administrator
+// the group admits can then load what another one saved. Others never may.
+mode_t ownerOnlyMode(const QString &target)
+{
+    struct stat dir
+    {
+    };
+    const QByteArray dirName = QFile::encodeName(QFileInfo(target).absolutePath());
+    return ::stat(dirName.constData(), &dir) == 0 && (dir.st_mode & S_ISGID) ? 0660 : 0600;
+}
+
 void replace(const QString &path, const QString &target, const QByteArray &data, NewFileAccess access)
 {
     const QByteArray targetName = QFile::encodeName(target);
@@ -79,7 +92,8 @@ void replace(const QString &path, const QString &target, const QByteArray &data,
     const bool replacing = ::stat(targetName.constData(), &old) == 0 && S_ISREG(old.st_mode);
     // Readable by the owner alone until the old file's mode is copied: a
     // reader that opened the file in the meantime would keep reading it.
-    const mode_t createMode = replacing || access == NewFileAccess::OwnerOnly ? 0600 : 0666;
+    // The umask still applies to a new file.
+    const mode_t createMode = replacing ? 0600 : access == NewFileAccess::OwnerOnly ? ownerOnlyMode(target) : 0666;
 
     QByteArray temporaryName;
     int fd = -1;

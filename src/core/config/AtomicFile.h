@@ -10,7 +10,7 @@ namespace vellamor {
 // Who may read a file that a write brings into being. An existing file always
 // keeps its own permissions (and, where the system lets us, its owner).
 enum class NewFileAccess {
-    OwnerOnly, // gc.xml: it holds the management password
+    OwnerOnly, // gc.xml: it holds the management password (and its group, in a set-group-ID directory)
     Default,   // the system's default for new files (the umask decides)
 };
 
