@@ -5,7 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/setup.sh build
+# Only what runs: the panel, and the development server when asked for.
+targets=(--target vellamor-desktop)
+[ "${1:-}" = "--dev-server" ] && targets+=(--target vellamor-mgmt-server)
+scripts/setup.sh "${targets[@]}" build
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: start the panel from a desktop session (or set QT_QPA_PLATFORM)." >&2

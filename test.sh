@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
 #   1. a warning-free build (-Werror, warnings in CMakeLists.txt), a format
-#      check and the whole suite;
+#      check and the whole suite, with the install tree and the Debian
+#      package made from this build;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the management tests under ThreadSanitizer.
 # GUI tests run on the offscreen platform; no display is needed.
@@ -23,8 +24,9 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppress
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELLAMOR_WERROR=ON \
     -DVELLAMOR_SANITIZE=address,undefined -DVELLAMOR_BUILD_BENCH=OFF
-# The Windows backends run under Wine from the first pass; they do not link our sanitizers.
-(cd build-asan && ctest --output-on-failure -j "$jobs" -LE windows)
+# The Windows backends run under Wine from the first pass; they do not link our
+# sanitizers. The install tree and the package are the first pass's too.
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'windows|install')
 
 echo "== ThreadSanitizer (management)"
 # The management tests carry their own TSAN_OPTIONS (tests/management/tsan.supp).

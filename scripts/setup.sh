@@ -3,16 +3,26 @@
 # missing (nothing is downloaded when everything is there), then configures
 # and builds one build directory.
 #
-#   scripts/setup.sh [--tests] [build-dir] [extra cmake arguments...]
+#   scripts/setup.sh [--tests] [--package] [--target NAME]... [build-dir] [extra cmake arguments...]
+#
+# --tests adds what the test suite needs, --package what cpack needs for the
+# Debian package; --target builds only the named targets (run.sh: the panel).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
 want_tests=0
-if [ "${1:-}" = "--tests" ]; then
-    want_tests=1
+want_package=0
+targets=()
+while [ "$#" -gt 0 ]; do
+    case "$1" in
+    --tests) want_tests=1 want_package=1 ;;
+    --package) want_package=1 ;;
+    --target) targets+=(--target "$2"); shift ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 build_dir=${1:-build}
 shift || true
 
@@ -21,8 +31,15 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
     # list with, the MinGW cross compiler and Wine for the Windows backends, and
-    # clang-format for the format check.
-    packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64 clang-format)
+    # clang-format for the format check; the validators of the desktop entry
+    # and the metainfo.
+    packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64 clang-format
+               desktop-file-utils appstream)
+fi
+if [ "$want_package" = 1 ]; then
+    # What cpack needs for the Debian package: dpkg-shlibdeps (dpkg-dev) for
+    # the dependencies, file to find the executables among the files.
+    packages+=(dpkg-dev file)
 fi
 
 missing=()
@@ -47,4 +64,4 @@ if [ ! -f "$build_dir/build.ninja" ]; then
 elif [ "$#" -gt 0 ]; then
     cmake -S . -B "$build_dir" "$@" >/dev/null
 fi
-cmake --build "$build_dir" -j "$(nproc)"
+cmake --build "$build_dir" -j "$(nproc)" "${targets[@]}"

@@ -15,6 +15,7 @@ namespace vellamor {
 int runPanel(QApplication &app, const platform::Platform &platform, const StartupOptions &options)
 {
     app.setApplicationName(kApplicationTitle);
+    QGuiApplication::setDesktopFileName(kDesktopFileId);
     app.setQuitOnLastWindowClosed(true);
 
     std::unique_ptr<TForm3> form;

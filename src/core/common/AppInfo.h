@@ -13,6 +13,10 @@ inline constexpr QLatin1StringView kMainWindowCaption{"Vellamor Cloud Server"};
 // Where Help > Check for updates sends the administrator. Kept here, in one place.
 inline constexpr QLatin1StringView kUpdatePageUrl{"https://www.vellamor.com/server/updates"};
 
+// The desktop entry the installed panel is started from: the desktop shows the
+// entry's name and icon for the panel's windows.
+inline constexpr QLatin1StringView kDesktopFileId{"com.vellamor.ApplicationServerDesktop"};
+
 // The name of the service the Service page watches and controls.
 inline constexpr QLatin1StringView kServiceName{"VellamorServer"};
 
