@@ -106,7 +106,9 @@ void TestServicePage::displayTable_data()
                 stopPending = ServiceManager::StopPending, running = ServiceManager::Running,
                 continuePending = ServiceManager::ContinuePending, pausePending = ServiceManager::PausePending,
                 paused = ServiceManager::Paused;
-    const QColor red(255, 0, 0), green(0, 128, 0), yellow(255, 255, 0), black(0, 0, 0);
+    // The table's red (255, 0, 0) and yellow (255, 255, 0) are shown in the
+    // nearest shades that read on the white group (contrast 4.5:1).
+    const QColor red(238, 0, 0), green(0, 128, 0), yellow(122, 122, 0), black(0, 0, 0);
 
     QTest::newRow("stopped") << true << true << running << stopped << "Vellamor Service is Stopped" << red
                              << "StatusStoped"

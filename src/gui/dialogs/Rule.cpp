@@ -110,6 +110,14 @@ TForm33::TForm33(platform::Dialogs &dialogs, QWidget *parent)
     grid->addWidget(Label4, 3, 2);
     grid->addWidget(range2, 3, 3);
     grid->setColumnStretch(4, 1);
+    // The fields' captions are the radio buttons beside them, which a screen
+    // reader does not connect to them.
+    singleip->setAccessibleName(tr("Single IP address"));
+    cidr1->setAccessibleName(tr("CIDR block address"));
+    cidr2->setAccessibleName(tr("CIDR block prefix length"));
+    range1->setAccessibleName(tr("IP range first address"));
+    range2->setAccessibleName(tr("IP range last value"));
+    range2->setAccessibleDescription(tr("The last group of the range's last address"));
 
     RuleType = new QComboBox(this);
     RuleType->setObjectName(QStringLiteral("RuleType"));
@@ -118,6 +126,8 @@ TForm33::TForm33(platform::Dialogs &dialogs, QWidget *parent)
     RuleType->setCurrentIndex(-1);
     // Nothing is chosen at first; say what the box is for until something is.
     RuleType->setPlaceholderText(tr("Rule type: REJECT or ACCEPT"));
+    RuleType->setAccessibleName(tr("Rule type"));
+    RuleType->setAccessibleDescription(tr("REJECT or ACCEPT"));
 
     Button3 = new QPushButton(tr("Add Rule"), this);
     Button3->setObjectName(QStringLiteral("Button3"));

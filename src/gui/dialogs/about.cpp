@@ -35,6 +35,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     layout->setSpacing(12);
     ProgramIcon = new SvgPicture(QStringLiteral(":/pictures/product.svg"), QSize(201, 285), Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
+    ProgramIcon->setAccessibleName(QStringLiteral("Vellamor Cloud Server"));
     layout->addWidget(ProgramIcon, 0, Qt::AlignVCenter);
 
     auto *texts = new QVBoxLayout;

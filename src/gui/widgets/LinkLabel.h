@@ -5,13 +5,22 @@
 namespace vellamor {
 
 // A label that behaves like a link: navy, underlined, the hand pointer, and a
-// click. A disabled link greys out and ignores clicks.
+// click. A disabled link greys out and ignores clicks. From the keyboard it is
+// reached with Tab and activated with Enter or Space, and assistive technology
+// sees a link it can press.
 class LinkLabel : public QLabel
 {
     Q_OBJECT
 
 public:
     explicit LinkLabel(const QString &caption, QWidget *parent = nullptr);
+
+    // What a click does: emits clicked() while the link is enabled.
+    void activate();
+
+    // The colours of the enabled and of the disabled link, for the background
+    // the link stands on.
+    void setLinkColours(const QColor &enabled, const QColor &disabled);
 
 Q_SIGNALS:
     void clicked();
@@ -20,9 +29,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void updateLook();
+
+    QColor m_enabled;
+    QColor m_disabled;
 };
 
 } // namespace vellamor

@@ -1,5 +1,7 @@
 #include "SvgPicture.h"
 
+#include "Accessibility.h"
+
 #include <QPainter>
 
 namespace vellamor {
@@ -7,6 +9,7 @@ namespace vellamor {
 SvgPicture::SvgPicture(const QString &resource, QSize size, QWidget *parent)
     : QWidget(parent), m_resource(resource), m_size(size), m_renderer(resource)
 {
+    installAccessibleInterfaces();
     setFixedSize(size);
     setAttribute(Qt::WA_TranslucentBackground);
 }

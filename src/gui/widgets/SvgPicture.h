@@ -6,7 +6,8 @@
 namespace vellamor {
 
 // A picture drawn from an SVG resource at the screen's own resolution, so it
-// stays sharp at any scale factor.
+// stays sharp at any scale factor. A picture that means something gets an
+// accessible name; one without is decoration, which assistive technology skips.
 class SvgPicture : public QWidget
 {
     Q_OBJECT

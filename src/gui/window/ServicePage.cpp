@@ -2,6 +2,7 @@
 
 #include "service/ServiceState.h"
 #include "widgets/LinkLabel.h"
+#include "widgets/PanelColours.h"
 #include "widgets/SvgPicture.h"
 
 #include <QLabel>
@@ -76,8 +77,9 @@ void TForm3::ShowServiceStatus(ServiceDisplayState state)
 {
     const ServiceDisplayRow &row = serviceDisplayRow(state);
 
+    m_statusCaptionColour = QColor(row.colour.red, row.colour.green, row.colour.blue);
     QPalette palette = status_lbl->palette();
-    palette.setColor(QPalette::WindowText, QColor(row.colour.red, row.colour.green, row.colour.blue));
+    palette.setColor(QPalette::WindowText, PanelColours::forPalette(this->palette()).caption(m_statusCaptionColour));
     status_lbl->setPalette(palette);
     status_lbl->setText(QLatin1StringView(row.caption));
 

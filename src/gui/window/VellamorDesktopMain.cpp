@@ -7,7 +7,6 @@
 #include "dialogs/about.h"
 #include "management/UsersStatusEvent.h"
 #include "rules/RuleListModel.h"
-#include "widgets/Colours.h"
 #include "widgets/HeaderBand.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/SvgPicture.h"
@@ -66,14 +65,6 @@ template<typename T> T *named(T *object, const char *name)
 QIcon icon(const char *name)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(name)));
-}
-
-void setWhiteBackground(QWidget *widget)
-{
-    widget->setAutoFillBackground(true);
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    widget->setPalette(p);
 }
 
 QLineEdit *narrowEdit(const char *name, const QString &text, QWidget *parent)
@@ -158,6 +149,9 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
     wireEvents();
     installFieldHelpers();
+    // The white groups, the navy links, the rules' colours: set here for the
+    // palette in use.
+    setUpAccessibility();
 
     // The window opens a little larger than its classic 507 x 384 client area:
     // today's default fonts need the room.
@@ -243,7 +237,6 @@ QWidget *TForm3::buildServicePage()
     columns->addLayout(left, 1);
 
     GroupBox1 = named(new QGroupBox(tr("Service Status"), page), "GroupBox1");
-    setWhiteBackground(GroupBox1);
     left->addWidget(GroupBox1);
     auto *statusLayout = new QHBoxLayout(GroupBox1);
     Image2 = named(new SvgPicture(QStringLiteral(":/pictures/server.svg"), QSize(48, 48), GroupBox1), "Image2");
@@ -273,15 +266,9 @@ QWidget *TForm3::buildServicePage()
     status_lbl->setMinimumWidth(200);
     status_lbl->setAlignment(Qt::AlignCenter);
     status_lbl->setTextFormat(Qt::PlainText);
-    {
-        QPalette p = status_lbl->palette();
-        p.setColor(QPalette::WindowText, Qt::black);
-        status_lbl->setPalette(p);
-    }
     statusColumn->addWidget(status_lbl, 0, Qt::AlignHCenter);
 
     GroupBox2 = named(new QGroupBox(tr("Users Status"), page), "GroupBox2");
-    setWhiteBackground(GroupBox2);
     left->addWidget(GroupBox2);
     auto *usersLayout = new QHBoxLayout(GroupBox2);
     Image3 = named(new SvgPicture(QStringLiteral(":/pictures/users.svg"), QSize(48, 48), GroupBox2), "Image3");
@@ -289,17 +276,11 @@ QWidget *TForm3::buildServicePage()
     TotalPorts_lbl = named(new QLabel(tr("? users are connected"), GroupBox2), "TotalPorts_lbl");
     // The count comes from the network: never interpret it as markup.
     TotalPorts_lbl->setTextFormat(Qt::PlainText);
-    {
-        QPalette p = TotalPorts_lbl->palette();
-        p.setColor(QPalette::WindowText, QColor(kNavy));
-        TotalPorts_lbl->setPalette(p);
-    }
     usersLayout->addWidget(TotalPorts_lbl, 1);
     left->addStretch(1);
 
     // Right column: the service commands.
     GroupBox3 = named(new QGroupBox(tr("Service Management"), page), "GroupBox3");
-    setWhiteBackground(GroupBox3);
     columns->addWidget(GroupBox3);
     auto *manage = new QHBoxLayout(GroupBox3);
     manage->setSpacing(10);
@@ -555,12 +536,6 @@ QWidget *TForm3::buildSecurityPage()
     body->addLayout(top);
 
     GroupBox12 = named(new QGroupBox(tr("Rules (RuleSet file content)"), page), "GroupBox12");
-    GroupBox12->setAutoFillBackground(true);
-    {
-        QPalette p = GroupBox12->palette();
-        p.setColor(QPalette::Window, QColor(kRulesGroupSkyBlue));
-        GroupBox12->setPalette(p);
-    }
     auto *rules = new QVBoxLayout(GroupBox12);
     m_rules = new RuleListModel(this);
     RulesList = named(new QListView(GroupBox12), "RulesList");
@@ -570,11 +545,6 @@ QWidget *TForm3::buildSecurityPage()
     RulesList->setUniformItemSizes(true);
     RulesList->setSelectionMode(QAbstractItemView::SingleSelection);
     RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
-    {
-        QPalette p = RulesList->palette();
-        p.setColor(QPalette::Base, QColor(kRulesListCream));
-        RulesList->setPalette(p);
-    }
     QFont mono = RulesList->font();
     mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"), QStringLiteral("monospace")});
     mono.setStyleHint(QFont::Monospace);

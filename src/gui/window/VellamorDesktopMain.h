@@ -7,6 +7,7 @@
 #include "service/ServiceState.h"
 #include "service/UniqueServiceHandle.h"
 
+#include <QColor>
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
@@ -245,6 +246,7 @@ Q_SIGNALS:
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildMenus();
@@ -262,6 +264,11 @@ private:
     // service handles; once, at close or at destruction, whichever comes first.
     void shutDown();
 
+    // Accessibility.cpp: names and descriptions for assistive technology, the
+    // Save shortcut, and the panel's own colours for the palette in use.
+    void setUpAccessibility();
+    void applyColours();
+
     // Area hooks defined beside their area's code.
     void installFieldHelpers(); // Save.cpp: the digit filter, no length limit
     void startStatusPoller();   // ManagementPage.cpp
@@ -278,6 +285,9 @@ private:
     // -- rules ------------------------------------------------------------------
     RuleListModel *m_rules = nullptr;
     // -- service ----------------------------------------------------------------
+    // The status caption's colour as the display table gives it; it is shown
+    // in the nearest shade that reads well on the palette in use.
+    QColor m_statusCaptionColour{Qt::black};
     struct ServiceCommand;
     void runServiceCommand(const ServiceCommand &command);
     platform::ServiceManager *serviceManager() const;
