@@ -1,5 +1,6 @@
 // Renders every page of the panel, as it looks after start-up on the given
-// executable directory, into PNG files. Used for the pictures in docs/.
+// executable directory, into PNG files. Used for the pictures in docs/:
+// light and dark (--dark), at 100 % and 200 % (QT_SCALE_FACTOR=2).
 
 #include "QtDialogs.h"
 #include "dialogs/Rule.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPalette>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -31,6 +33,24 @@ public:
     void close(Handle) override {}
 };
 
+// A dark colour scheme such as a desktop's dark theme gives the panel.
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(45, 45, 48), base(30, 30, 30), text(232, 232, 232), disabled(120, 120, 120);
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+        p.setColor(role, window);
+    p.setColor(QPalette::Base, base);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
+        p.setColor(role, text);
+    p.setColor(QPalette::ToolTipBase, window);
+    p.setColor(QPalette::Highlight, QColor(38, 79, 120));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, disabled);
+    return p;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -38,10 +58,19 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     const bool running = args.removeAll(QStringLiteral("--service-running")) > 0;
+    const bool dark = args.removeAll(QStringLiteral("--dark")) > 0;
+    QString suffix;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--suffix")); at > 0 && at + 1 < args.size()) {
+        suffix = args.at(at + 1);
+        args.remove(at, 2);
+    }
     if (args.size() < 2) {
-        qWarning("usage: vellamor-screenshots [--service-running] <output-dir> [executable-dir]");
+        qWarning("usage: vellamor-screenshots [--service-running] [--dark] [--suffix TEXT] <output-dir> "
+                 "[executable-dir]\n(run with QT_SCALE_FACTOR=2 for the pictures at 200 %%)");
         return 2;
     }
+    if (dark)
+        QApplication::setPalette(darkPalette());
     const QString out = args.at(1);
     QDir().mkpath(out);
 
@@ -55,9 +84,9 @@ int main(int argc, char **argv)
     form.show();
     form.activateWindow();
 
-    auto shoot = [&](QWidget *w, const QString &name) {
+    auto shoot = [&](QWidget *w, QString name) {
         QApplication::processEvents();
-        w->grab().save(QDir(out).filePath(name));
+        w->grab().save(QDir(out).filePath(name.insert(name.lastIndexOf(u'.'), suffix)));
     };
 
     QTimer::singleShot(1500, [&] {
