@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -43,26 +44,11 @@ const std::pair<const char *, int> kPages[] = {
 
 bool isInteractive(QAccessible::Role role)
 {
-    switch (role) {
-    case QAccessible::Button:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::SpinBox:
-    case QAccessible::Slider:
-    case QAccessible::Link:
-    case QAccessible::ButtonMenu:
-    case QAccessible::ButtonDropDown:
-    case QAccessible::PageTab:
-    case QAccessible::MenuItem:
-    case QAccessible::List:
-    case QAccessible::Tree:
-    case QAccessible::Table:
-        return true;
-    default:
-        return false;
-    }
+    using A = QAccessible;
+    static const QSet<A::Role> roles{A::Button,  A::CheckBox, A::RadioButton, A::ComboBox,   A::EditableText,
+                                     A::SpinBox, A::Slider,   A::Link,        A::ButtonMenu, A::ButtonDropDown,
+                                     A::PageTab, A::MenuItem, A::List,        A::Tree,       A::Table};
+    return roles.contains(role);
 }
 
 QString nameOf(QAccessibleInterface *object)
@@ -372,6 +358,9 @@ private Q_SLOTS:
     void textKeepsItsContrast()
     {
         QFETCH(bool, dark);
+        // The measure itself: black on white, and the plain red on white.
+        QCOMPARE(qRound(contrastRatio(Qt::black, Qt::white) * 10), 210);
+        QCOMPARE(qRound(contrastRatio(QColor(255, 0, 0), Qt::white) * 10), 40);
         QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
         open();
         QCOMPARE(isDarkPalette(m_window->palette()), dark);
