@@ -568,6 +568,9 @@ QWidget *TForm3::buildSecurityPage()
     // Block lists run to a million lines: with one height for every row the
     // view places rows by arithmetic instead of measuring each one.
     RulesList->setUniformItemSizes(true);
+    // Scrolling by rows works out the page step from every row's position
+    // on each change; by pixels it is a multiplication.
+    RulesList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     RulesList->setSelectionMode(QAbstractItemView::SingleSelection);
     RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
     {
