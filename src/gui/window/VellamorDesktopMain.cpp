@@ -430,6 +430,9 @@ QGroupBox *addressGroup(const char *name, const QString &title, const char *name
     out.all = named(new QCheckBox(QObject::tr("Activate on all Ips"), group), names[6]);
     for (QListWidget *list : {out.system, out.chosen}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+        // Every entry is one line of text: the list places a thousand of them
+        // without measuring each one again after every move.
+        list->setUniformItemSizes(true);
         list->setMinimumHeight(60);
     }
     auto *moves = new QVBoxLayout;
