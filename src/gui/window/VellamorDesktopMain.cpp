@@ -10,6 +10,8 @@
 #include "widgets/Colours.h"
 #include "widgets/HeaderBand.h"
 #include "widgets/LinkLabel.h"
+#include "widgets/PanelStyle.h"
+#include "widgets/SvgIconEngine.h"
 #include "widgets/SvgPicture.h"
 
 #include <QAction>
@@ -65,7 +67,7 @@ template<typename T> T *named(T *object, const char *name)
 
 QIcon icon(const char *name)
 {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(name)));
+    return SvgIconEngine::icon(QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(name)));
 }
 
 void setWhiteBackground(QWidget *widget)
@@ -139,7 +141,7 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     PageControl1->setIconSize(QSize(16, 16));
-    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 100px; }"));
+    PageControl1->tabBar()->setStyle(PanelStyle::instance()); // tabs at least 100 pixels wide
     PageControl1->addTab(buildServicePage(), icon("service"), tr("Service"));
     PageControl1->addTab(buildConfigurationPage(), icon("configuration"), tr("Configuration"));
     PageControl1->setCurrentIndex(0);
@@ -518,7 +520,7 @@ QWidget *TForm3::buildManagementPage()
     for (QLineEdit *edit : {ServerPass_txt, ConfirmServerPass_txt}) {
         edit->setEchoMode(QLineEdit::Password);
         // One "*" per character, whatever the style's own password character is.
-        edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        edit->setStyle(PanelStyle::instance());
     }
     Label6->setBuddy(ServerPass_txt);
     Label7->setBuddy(ConfirmServerPass_txt);
