@@ -756,10 +756,30 @@ bool TForm3::event(QEvent *event)
     }
     if (event->type() == QEvent::WindowActivate) {
         // Activation comes from the window system; run it after the event so a
-        // message box opened here does not nest inside the activation.
-        QTimer::singleShot(0, this, [this] { guarded([this] { FormActivate(); }); });
+        // message box opened here does not nest inside the activation. The
+        // poller and the service bus are not needed for the window's first
+        // picture, so they wait for it.
+        afterFirstPaint([this] { guarded([this] { FormActivate(); }); });
     }
-    return QMainWindow::event(event);
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && !m_firstPainted) {
+        // The whole window is painted and shown before the loop turns again.
+        m_firstPainted = true;
+        QTimer::singleShot(0, this, [this] {
+            const std::vector<std::function<void()>> work = std::exchange(m_afterFirstPaint, {});
+            for (const std::function<void()> &step : work)
+                step();
+        });
+    }
+    return handled;
+}
+
+void TForm3::afterFirstPaint(std::function<void()> work)
+{
+    if (m_firstPainted)
+        QTimer::singleShot(0, this, std::move(work));
+    else
+        m_afterFirstPaint.push_back(std::move(work));
 }
 
 void TForm3::closeEvent(QCloseEvent *event)
