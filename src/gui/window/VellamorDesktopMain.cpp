@@ -132,6 +132,7 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
         !m_platform.addressTable)
         throw Error(QStringLiteral("The panel is missing one of its system services and cannot start"));
 
+    PanelStyle::install();
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kMainWindowCaption);
     setWindowIcon(icon("app"));
@@ -141,7 +142,6 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     PageControl1->setIconSize(QSize(16, 16));
-    PageControl1->tabBar()->setStyle(PanelStyle::instance()); // tabs at least 100 pixels wide
     PageControl1->addTab(buildServicePage(), icon("service"), tr("Service"));
     PageControl1->addTab(buildConfigurationPage(), icon("configuration"), tr("Configuration"));
     PageControl1->setCurrentIndex(0);
@@ -517,11 +517,9 @@ QWidget *TForm3::buildManagementPage()
     ServerPass_txt = named(new QLineEdit(GroupBox6), "ServerPass_txt");
     Label7 = named(new QLabel(tr("Confirm Password :"), GroupBox6), "Label7");
     ConfirmServerPass_txt = named(new QLineEdit(GroupBox6), "ConfirmServerPass_txt");
-    for (QLineEdit *edit : {ServerPass_txt, ConfirmServerPass_txt}) {
-        edit->setEchoMode(QLineEdit::Password);
-        // One "*" per character, whatever the style's own password character is.
-        edit->setStyle(PanelStyle::instance());
-    }
+    // One "*" per character, whatever the desktop style's is (PanelStyle).
+    ServerPass_txt->setEchoMode(QLineEdit::Password);
+    ConfirmServerPass_txt->setEchoMode(QLineEdit::Password);
     Label6->setBuddy(ServerPass_txt);
     Label7->setBuddy(ConfirmServerPass_txt);
     passLayout->addWidget(Label6, 0, 0);
