@@ -1,40 +1,9 @@
 #include "SvgPicture.h"
 
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
 #include <QSvgRenderer>
-#include <QThreadPool>
 
 namespace vellamor {
-
-namespace {
-
-// Renders the artwork into an image of `size` logical pixels at `ratio`. A
-// stretched picture keeps the artwork's proportions and is cropped on the
-// right rather than squashed, so any narrower width can be cut from it.
-QImage renderArtwork(QSvgRenderer &renderer, QSize size, qreal ratio, bool stretch)
-{
-    if (!renderer.isValid() || size.isEmpty())
-        return {};
-    const QSizeF art = renderer.defaultSize();
-    const qreal artWidth = art.width() * size.height() / art.height();
-    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (stretch) {
-        renderer.setAspectRatioMode(Qt::KeepAspectRatioByExpanding);
-        renderer.render(&painter, QRectF(0, 0, qMax<qreal>(artWidth, size.width()), size.height()));
-    } else {
-        renderer.setAspectRatioMode(Qt::KeepAspectRatio);
-        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    }
-    return image;
-}
-
-} // namespace
 
 SvgPicture::SvgPicture(const QString &resource, QSize size, QWidget *parent)
     : QWidget(parent), m_resource(resource), m_size(size)
@@ -56,56 +25,46 @@ void SvgPicture::setStretchHorizontally(bool stretch)
         setFixedSize(m_size);
     }
     m_rendered = QPixmap();
-    m_ahead = {};
     update();
-}
-
-void SvgPicture::renderAhead(int widestFirst)
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
-    // The task owns copies of what it needs: the picture may go first.
-    auto task = std::make_shared<std::packaged_task<QImage()>>(
-        [resource = m_resource, size = QSize(m_stretch ? widestFirst : m_size.width(), m_size.height()), ratio,
-         stretch = m_stretch] {
-            QSvgRenderer renderer(resource);
-            return renderArtwork(renderer, size, ratio, stretch);
-        });
-    m_ahead = task->get_future().share();
-    QThreadPool::globalInstance()->start([task] { (*task)(); });
-}
-
-QPixmap SvgPicture::takeRenderedAhead(qreal ratio)
-{
-    if (!m_ahead.valid())
-        return {};
-    const QImage image = m_ahead.get();
-    m_ahead = {};
-    const QSize wanted = size() * ratio;
-    if (image.isNull() || image.devicePixelRatio() != ratio || image.height() != wanted.height() ||
-        (m_stretch ? image.width() < wanted.width() : image.width() != wanted.width()))
-        return {};
-    return QPixmap::fromImage(image.width() == wanted.width() ? image : image.copy(QRect(QPoint(0, 0), wanted)));
 }
 
 void SvgPicture::paintEvent(QPaintEvent *)
 {
     const qreal ratio = devicePixelRatioF();
     if (m_rendered.isNull() || m_rendered.deviceIndependentSize() != QSizeF(size()) ||
-        m_rendered.devicePixelRatio() != ratio) {
-        m_rendered = takeRenderedAhead(ratio);
-        if (m_rendered.isNull()) {
-            std::unique_ptr<QSvgRenderer> parsed =
-                m_renderer ? std::move(m_renderer) : std::make_unique<QSvgRenderer>(m_resource);
-            m_rendered = QPixmap::fromImage(renderArtwork(*parsed, size(), ratio, m_stretch));
-            if (m_stretch)
-                m_renderer = std::move(parsed);
-        }
-    }
+        m_rendered.devicePixelRatio() != ratio)
+        m_rendered = render(size(), ratio);
     if (m_rendered.isNull())
         return;
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_rendered);
+}
+
+QPixmap SvgPicture::render(QSize size, qreal ratio)
+{
+    std::unique_ptr<QSvgRenderer> parsed =
+        m_renderer ? std::move(m_renderer) : std::make_unique<QSvgRenderer>(m_resource);
+    if (!parsed->isValid() || size.isEmpty())
+        return {};
+    QPixmap drawn(size * ratio);
+    drawn.setDevicePixelRatio(ratio);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (m_stretch) {
+        // Keep the artwork's proportions: crop the wide banner on the right
+        // rather than squash it.
+        const QSizeF art = parsed->defaultSize();
+        const qreal scale = size.height() / art.height();
+        const qreal width = qMax<qreal>(art.width() * scale, size.width());
+        parsed->setAspectRatioMode(Qt::KeepAspectRatioByExpanding);
+        parsed->render(&painter, QRectF(0, 0, width, size.height()));
+        m_renderer = std::move(parsed);
+    } else {
+        parsed->setAspectRatioMode(Qt::KeepAspectRatio);
+        parsed->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    return drawn;
 }
 
 } // namespace vellamor

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QImage>
 #include <QPixmap>
 #include <QWidget>
-#include <future>
 #include <memory>
 
 class QSvgRenderer;
@@ -30,23 +28,16 @@ public:
     // When set, the picture fills the widget's width and keeps its height.
     void setStretchHorizontally(bool stretch);
 
-    // For a picture that shows as soon as its window does: renders it on a
-    // helper thread while the window is still being built, so that the first
-    // paint only has to take the result. A stretched picture is rendered
-    // `widestFirst` pixels wide, the most it can be at its first paint.
-    void renderAhead(int widestFirst = 0);
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QPixmap takeRenderedAhead(qreal ratio);
+    QPixmap render(QSize size, qreal ratio);
 
     QString m_resource;
     QSize m_size;
     bool m_stretch = false;
     QPixmap m_rendered;
-    std::shared_future<QImage> m_ahead;
     // Kept only for a stretched picture, which renders again at each new width.
     std::unique_ptr<QSvgRenderer> m_renderer;
 };

@@ -59,10 +59,6 @@ constexpr ConfigPage kConfigPages[] = {
     {"Database", "Database Settings", "Configure Database Server to use"},
 };
 
-// The window opens a little larger than its classic 507 x 384 client area:
-// today's default fonts need the room.
-constexpr QSize kInitialSize(620, 500);
-
 template<typename T> T *named(T *object, const char *name)
 {
     object->setObjectName(QLatin1StringView(name));
@@ -165,8 +161,10 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
     wireEvents();
     installFieldHelpers();
 
+    // The window opens a little larger than its classic 507 x 384 client area:
+    // today's default fonts need the room.
     const QSize minimum = minimumSizeHint();
-    resize(qMax(kInitialSize.width(), minimum.width()), qMax(kInitialSize.height(), minimum.height()));
+    resize(qMax(620, minimum.width()), qMax(500, minimum.height()));
 
     // The service timer runs from the moment the window exists.
     Timer2->start();
@@ -234,9 +232,6 @@ QWidget *TForm3::buildServicePage()
 
     Image1 = named(new SvgPicture(QStringLiteral(":/pictures/banner.svg"), QSize(600, 70), page), "Image1");
     Image1->setStretchHorizontally(true);
-    // The pictures of the page shown first render on a helper thread while
-    // the rest of the window is built.
-    Image1->renderAhead(kInitialSize.width());
     layout->addWidget(Image1);
 
     auto *columns = new QHBoxLayout;
@@ -254,7 +249,6 @@ QWidget *TForm3::buildServicePage()
     left->addWidget(GroupBox1);
     auto *statusLayout = new QHBoxLayout(GroupBox1);
     Image2 = named(new SvgPicture(QStringLiteral(":/pictures/server.svg"), QSize(48, 48), GroupBox1), "Image2");
-    Image2->renderAhead();
     statusLayout->addWidget(Image2, 0, Qt::AlignTop);
     auto *statusColumn = new QVBoxLayout;
     statusColumn->setSpacing(4);
@@ -271,7 +265,6 @@ QWidget *TForm3::buildServicePage()
         named(new SvgPicture(QStringLiteral(":/pictures/gear-yellow.svg"), gear, GroupBox1), "ServicePaused");
     for (SvgPicture *picture : {StatusUnknown, StatusRunning, StatusStoped, ServicePaused})
         pictures->addWidget(picture, 0, 0, Qt::AlignCenter);
-    StatusUnknown->renderAhead();
     StatusRunning->hide();
     StatusStoped->hide();
     ServicePaused->hide();
@@ -294,7 +287,6 @@ QWidget *TForm3::buildServicePage()
     left->addWidget(GroupBox2);
     auto *usersLayout = new QHBoxLayout(GroupBox2);
     Image3 = named(new SvgPicture(QStringLiteral(":/pictures/users.svg"), QSize(48, 48), GroupBox2), "Image3");
-    Image3->renderAhead();
     usersLayout->addWidget(Image3);
     TotalPorts_lbl = named(new QLabel(tr("? users are connected"), GroupBox2), "TotalPorts_lbl");
     // The count comes from the network: never interpret it as markup.
@@ -314,7 +306,6 @@ QWidget *TForm3::buildServicePage()
     auto *manage = new QHBoxLayout(GroupBox3);
     manage->setSpacing(10);
     Image4 = named(new SvgPicture(QStringLiteral(":/pictures/strip.svg"), QSize(28, 180), GroupBox3), "Image4");
-    Image4->renderAhead();
     manage->addWidget(Image4, 0, Qt::AlignTop);
     auto *links = new QVBoxLayout;
     links->setSpacing(6);
