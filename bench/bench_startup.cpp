@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMainWindow>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -84,14 +85,17 @@ private:
 };
 
 // One start, in this process: the panel as the program starts it (without the
-// splash), or a bare window of the given size.
-int runCase(int argc, char **argv, qint64 startedNs, const QString &dir, std::optional<QSize> bareSize)
+// splash), or a bare window of the given size, with one label or without.
+int runCase(int argc, char **argv, qint64 startedNs, const QString &dir, std::optional<QSize> bareSize,
+            bool label = false)
 {
     QApplication app(argc, argv);
     std::unique_ptr<QMainWindow> window;
     if (bareSize) {
         window = std::make_unique<QMainWindow>();
         window->resize(*bareSize);
+        if (label)
+            window->setCentralWidget(new QLabel(QStringLiteral("Vellamor Application Server")));
     } else {
         vellamor::platform::Platform platform = vellamor::platform::makeSystemPlatform();
         // A message box would wait for a user: record it instead.
@@ -206,9 +210,10 @@ int main(int argc, char **argv)
     for (int i = 1; i + 1 < argc; ++i) {
         if (qstrcmp(argv[i], "--panel") == 0)
             return runCase(argc, argv, startedNs, QString::fromLocal8Bit(argv[i + 1]), std::nullopt);
-        if (qstrcmp(argv[i], "--bare") == 0) {
+        if (qstrcmp(argv[i], "--bare") == 0 || qstrcmp(argv[i], "--labelled") == 0) {
             const QList<QByteArray> size = QByteArray(argv[i + 1]).split('x');
-            return runCase(argc, argv, startedNs, QString(), QSize(size.value(0).toInt(), size.value(1).toInt()));
+            return runCase(argc, argv, startedNs, QString(), QSize(size.value(0).toInt(), size.value(1).toInt()),
+                           qstrcmp(argv[i], "--labelled") == 0);
         }
     }
 
@@ -251,13 +256,17 @@ int main(int argc, char **argv)
     // Rounds interleave the cases, so that a busy moment of the machine
     // spreads over all of them rather than spoiling one.
     const int rounds = 9;
-    std::vector<double> bareMs, bareKib;
+    std::vector<double> bareMs, bareKib, labelMs, labelKib;
     std::vector<std::vector<double>> ms(std::size(cases)), kib(std::size(cases));
     std::vector<bool> failed(std::size(cases), false);
     for (int round = 0; round < rounds; ++round) {
         if (const std::optional<Sample> s = runChild({QStringLiteral("--bare"), bareSize}, kTimeoutMs)) {
             bareMs.push_back(s->ms);
             bareKib.push_back(double(s->kib));
+        }
+        if (const std::optional<Sample> s = runChild({QStringLiteral("--labelled"), bareSize}, kTimeoutMs)) {
+            labelMs.push_back(s->ms);
+            labelKib.push_back(double(s->kib));
         }
         for (size_t i = 0; i < std::size(cases); ++i) {
             if (round >= cases[i].rounds || failed[i])
@@ -278,6 +287,9 @@ int main(int argc, char **argv)
                                                                : qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM")));
     std::printf("  %-38s %9s %7s %10s %7s\n", "case", "ms", "x bare", "peak MiB", "x bare");
     std::printf("  %-38s %9.1f %7.2f %10.1f %7.2f\n", "bare QMainWindow", bare, 1.0, bareMem / 1024, 1.0);
+    // What showing any text at all costs (the fonts), for scale.
+    std::printf("  %-38s %9.1f %7.2f %10.1f %7.2f\n", "bare QMainWindow with one label", median(labelMs),
+                median(labelMs) / bare, median(labelKib) / 1024, median(labelKib) / bareMem);
     for (size_t i = 0; i < std::size(cases); ++i) {
         if (ms[i].empty() || failed[i]) {
             std::printf("  %-38s did not paint within %d s\n", cases[i].name, kTimeoutMs / 1000);

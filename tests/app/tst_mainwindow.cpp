@@ -195,6 +195,9 @@ void TestMainWindow::startsOnTheServicePageWithNoNodeSelected()
     QVERIFY(!form.ActivateOnAll_chk2->isChecked());
     QCOMPARE(form.ServerPass_txt->echoMode(), QLineEdit::Password);
     QCOMPARE(form.ConfirmServerPass_txt->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(form.ServerPass_txt, QStringLiteral("pw1"));
+    QCOMPARE(form.ServerPass_txt->displayText(), QStringLiteral("***"));
+    QVERIFY(form.PageControl1->tabBar()->tabRect(0).width() >= 100);
     QCOMPARE(form.ToolButton9->toolTip(), QStringLiteral("Exit"));
     QVERIFY(form.ToolButton9->text().isEmpty() || form.ToolButton9->toolButtonStyle() == Qt::ToolButtonIconOnly);
     QVERIFY(form.N3->isSeparator());

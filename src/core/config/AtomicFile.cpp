@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 #ifdef Q_OS_UNIX
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -196,16 +196,25 @@ void writeFileAtomically(const QString &path, const QByteArray &data, NewFileAcc
 
 void removeLeftoverTemporaries(const QString &dir, const QStringList &names)
 {
-    const QDir directory(dir);
-    for (const QString &name : names) {
-        const QRegularExpression ours(
-            QRegularExpression::anchoredPattern(QRegularExpression::escape(name + kTemporaryMarker) +
-                                                QStringLiteral("[A-Za-z0-9]{%1}").arg(kRandomLength)));
-        const QString pattern = name + kTemporaryMarker + QString(kRandomLength, u'?');
-        for (const QFileInfo &entry : directory.entryInfoList({pattern}, QDir::Files | QDir::Hidden)) {
-            if (!entry.isSymLink() && ours.match(entry.fileName()).hasMatch())
-                QFile::remove(entry.filePath());
+    // Names are matched by hand: this runs at every start, and a wildcard
+    // pattern would bring up the regular expression engine just for it.
+    const auto isOurs = [&names](const QString &file) {
+        for (const QString &name : names) {
+            const QString prefix = name + kTemporaryMarker;
+            if (file.size() != prefix.size() + kRandomLength || !file.startsWith(prefix))
+                continue;
+            const auto randomPart = QStringView(file).sliced(prefix.size());
+            if (std::all_of(randomPart.begin(), randomPart.end(), [](QChar c) {
+                    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+                }))
+                return true;
         }
+        return false;
+    };
+    const QDir directory(dir);
+    for (const QFileInfo &entry : directory.entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort)) {
+        if (!entry.isSymLink() && isOurs(entry.fileName()))
+            QFile::remove(entry.filePath());
     }
 }
 

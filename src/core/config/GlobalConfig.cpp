@@ -7,6 +7,7 @@
 #include "common/Error.h"
 #include "common/Paths.h"
 
+#include <QSet>
 #include <QXmlStreamWriter>
 #include <optional>
 
@@ -74,13 +75,33 @@ QString requiredChildValue(const XmlNode &parent, QStringView name)
     return *value;
 }
 
-// Puts a chosen address into its list and takes every copy of it out of the
-// list of the machine's addresses.
-void choose(QStringList &chosen, QStringList &system, const QString &address)
+// Puts chosen addresses into their list and takes every copy of each out of
+// the list of the machine's addresses. The machine's list is swept once, when
+// the reading of a service ends, also when it stops at a faulty element: one
+// sweep per address would cost the product of the two lists' lengths.
+class AddressChoice
 {
-    chosen.append(address);
-    system.removeAll(address);
-}
+public:
+    AddressChoice(QStringList &chosen, QStringList &system) : m_chosen(chosen), m_system(system) {}
+    AddressChoice(const AddressChoice &) = delete;
+    AddressChoice &operator=(const AddressChoice &) = delete;
+    ~AddressChoice()
+    {
+        if (!m_taken.isEmpty())
+            m_system.removeIf([this](const QString &address) { return m_taken.contains(address); });
+    }
+
+    void choose(const QString &address)
+    {
+        m_chosen.append(address);
+        m_taken.insert(address);
+    }
+
+private:
+    QStringList &m_chosen;
+    QStringList &m_system;
+    QSet<QString> m_taken;
+};
 
 void readApplicationService(GlobalConfigFields &fields, const XmlNode &acc, const Defaults &defaults)
 {
@@ -90,13 +111,14 @@ void readApplicationService(GlobalConfigFields &fields, const XmlNode &acc, cons
     fields.logDirectory = childValue(acc, u"logdir").value_or(defaults.logDirectory);
     fields.certFile = childValue(acc, u"cert").value_or(defaults.certFile);
     fields.keyFile = childValue(acc, u"key").value_or(defaults.keyFile);
+    AddressChoice choice(fields.applicationChosen, fields.applicationSystem);
     for (const XmlNode &child : acc.children) {
         if (!child.isElement(u"IP"))
             continue;
         const std::optional<QString> address = valueOf(child);
         if (!address)
             raiseNoValue();
-        choose(fields.applicationChosen, fields.applicationSystem, *address);
+        choice.choose(*address);
     }
 }
 
@@ -109,13 +131,14 @@ void readManagementService(GlobalConfigFields &fields, const XmlNode &management
     }
     fields.management.Port = toInteger(fields.managementPort);
     fields.management.Password = fields.password;
+    AddressChoice choice(fields.managementChosen, fields.managementSystem);
     for (const XmlNode &child : management.children) {
         if (!child.isElement(u"IP"))
             continue;
         const std::optional<QString> address = valueOf(child);
         if (!address)
             raiseNoValue();
-        choose(fields.managementChosen, fields.managementSystem, *address);
+        choice.choose(*address);
         // The panel reaches the management service at the last address listed.
         fields.management.Host = *address;
     }
@@ -173,8 +196,8 @@ void loadGlobalConfig(GlobalConfigFields &fields, const platform::FileSystem &fi
     if (!fileSystem.fileExists(path)) {
         // First run: both services listen on the loopback address only. The
         // file itself comes into being at the first Save.
-        choose(fields.applicationChosen, fields.applicationSystem, kLoopback);
-        choose(fields.managementChosen, fields.managementSystem, kLoopback);
+        AddressChoice(fields.applicationChosen, fields.applicationSystem).choose(kLoopback);
+        AddressChoice(fields.managementChosen, fields.managementSystem).choose(kLoopback);
         fields.management.Host = kLoopback;
         return;
     }

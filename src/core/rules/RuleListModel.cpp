@@ -6,6 +6,13 @@ namespace vellamor {
 
 RuleListModel::RuleListModel(QObject *parent) : QAbstractListModel(parent) {}
 
+QModelIndex RuleListModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (column != 0 || parent.isValid() || !validRow(row))
+        return {};
+    return createIndex(row, 0);
+}
+
 int RuleListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_lines.size());

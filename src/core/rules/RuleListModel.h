@@ -30,6 +30,9 @@ public:
     explicit RuleListModel(QObject *parent = nullptr);
 
     // --- QAbstractItemModel -----------------------------------------------
+    // The view asks for an index of every row each time it lays the list
+    // out; this one answers without the generic checks' virtual calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = {}) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
     // DisplayRole and EditRole: the line as text; LineBytesRole: its bytes.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

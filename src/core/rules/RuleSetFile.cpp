@@ -49,10 +49,19 @@ RuleSetContent parseRuleSet(const QByteArray &fileContent)
 
 QByteArray composeRuleSet(Policy policy, const QList<QByteArray> &rules)
 {
-    QByteArray content =
+    const QByteArray policyLine =
         policy == Policy::Accept ? QByteArrayLiteral("POLICY ACCEPT\r\n") : QByteArrayLiteral("POLICY REJECT\r\n");
+    // Sized once: a million rules are one allocation, not one per line.
+    qsizetype size = policyLine.size();
     for (const QByteArray &rule : rules)
-        content += rule + "\r\n";
+        size += rule.size() + 2;
+    QByteArray content;
+    content.reserve(size);
+    content += policyLine;
+    for (const QByteArray &rule : rules) {
+        content += rule;
+        content += "\r\n";
+    }
     return content;
 }
 

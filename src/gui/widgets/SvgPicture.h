@@ -1,19 +1,26 @@
 #pragma once
 
-#include <QSvgRenderer>
+#include <QPixmap>
 #include <QWidget>
+#include <memory>
+
+class QSvgRenderer;
 
 namespace vellamor {
 
 // A picture drawn from an SVG resource at the screen's own resolution, so it
-// stays sharp at any scale factor. A picture that means something gets an
-// accessible name; one without is decoration, which assistive technology skips.
+// stays sharp at any scale factor. The artwork is read and rendered when the
+// picture is first painted, and only again when its size or the screen's
+// scale changes: pictures that stay hidden cost nothing, and a repaint is a
+// copy. A picture that means something gets an accessible name; one without
+// is decoration, which assistive technology skips.
 class SvgPicture : public QWidget
 {
     Q_OBJECT
 
 public:
     SvgPicture(const QString &resource, QSize size, QWidget *parent = nullptr);
+    ~SvgPicture() override;
 
     QString resource() const { return m_resource; }
     QSize sizeHint() const override { return m_size; }
@@ -26,10 +33,14 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QPixmap render(QSize size, qreal ratio);
+
     QString m_resource;
     QSize m_size;
-    QSvgRenderer m_renderer;
     bool m_stretch = false;
+    QPixmap m_rendered;
+    // Kept only for a stretched picture, which renders again at each new width.
+    std::unique_ptr<QSvgRenderer> m_renderer;
 };
 
 } // namespace vellamor

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QListWidget>
+#include <algorithm>
 
 namespace vellamor {
 
@@ -18,13 +19,12 @@ void TForm3::MoveSelectedIPs(QListWidget *source, QListWidget *target)
 {
     // Which entries move is decided before any is removed: taking out the
     // selected entry makes the list select its neighbour, which the user never
-    // picked and which must stay where it is.
-    QList<QListWidgetItem *> picked;
-    for (int row = 0; row < source->count(); ++row) {
-        if (source->item(row)->isSelected())
-            picked.append(source->item(row));
-    }
-    for (QListWidgetItem *item : picked) {
+    // picked and which must stay where it is. The selection names them
+    // directly, so a click costs the same however long the list is.
+    QList<QListWidgetItem *> picked = source->selectedItems();
+    std::sort(picked.begin(), picked.end(),
+              [source](const QListWidgetItem *a, const QListWidgetItem *b) { return source->row(a) < source->row(b); });
+    for (QListWidgetItem *item : std::as_const(picked)) {
         target->addItem(item->text());
         delete source->takeItem(source->row(item));
     }

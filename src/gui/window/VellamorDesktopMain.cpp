@@ -9,6 +9,8 @@
 #include "rules/RuleListModel.h"
 #include "widgets/HeaderBand.h"
 #include "widgets/LinkLabel.h"
+#include "widgets/PanelStyle.h"
+#include "widgets/SvgIconEngine.h"
 #include "widgets/SvgPicture.h"
 
 #include <QAction>
@@ -64,7 +66,7 @@ template<typename T> T *named(T *object, const char *name)
 
 QIcon icon(const char *name)
 {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(name)));
+    return SvgIconEngine::icon(QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(name)));
 }
 
 QLineEdit *narrowEdit(const char *name, const QString &text, QWidget *parent)
@@ -121,6 +123,7 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
         !m_platform.addressTable)
         throw Error(QStringLiteral("The panel is missing one of its system services and cannot start"));
 
+    PanelStyle::install();
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kMainWindowCaption);
     setWindowIcon(icon("app"));
@@ -130,7 +133,6 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     PageControl1->setIconSize(QSize(16, 16));
-    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 100px; }"));
     PageControl1->addTab(buildServicePage(), icon("service"), tr("Service"));
     PageControl1->addTab(buildConfigurationPage(), icon("configuration"), tr("Configuration"));
     PageControl1->setCurrentIndex(0);
@@ -411,6 +413,9 @@ QGroupBox *addressGroup(const char *name, const QString &title, const char *name
     out.all = named(new QCheckBox(QObject::tr("Activate on all Ips"), group), names[6]);
     for (QListWidget *list : {out.system, out.chosen}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+        // Every entry is one line of text: the list places a thousand of them
+        // without measuring each one again after every move.
+        list->setUniformItemSizes(true);
         list->setMinimumHeight(60);
     }
     auto *moves = new QVBoxLayout;
@@ -493,11 +498,9 @@ QWidget *TForm3::buildManagementPage()
     ServerPass_txt = named(new QLineEdit(GroupBox6), "ServerPass_txt");
     Label7 = named(new QLabel(tr("Confirm Password :"), GroupBox6), "Label7");
     ConfirmServerPass_txt = named(new QLineEdit(GroupBox6), "ConfirmServerPass_txt");
-    for (QLineEdit *edit : {ServerPass_txt, ConfirmServerPass_txt}) {
-        edit->setEchoMode(QLineEdit::Password);
-        // One "*" per character, whatever the style's own password character is.
-        edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    }
+    // One "*" per character, whatever the desktop style's is (PanelStyle).
+    ServerPass_txt->setEchoMode(QLineEdit::Password);
+    ConfirmServerPass_txt->setEchoMode(QLineEdit::Password);
     Label6->setBuddy(ServerPass_txt);
     Label7->setBuddy(ConfirmServerPass_txt);
     passLayout->addWidget(Label6, 0, 0);
@@ -543,6 +546,9 @@ QWidget *TForm3::buildSecurityPage()
     // Block lists run to a million lines: with one height for every row the
     // view places rows by arithmetic instead of measuring each one.
     RulesList->setUniformItemSizes(true);
+    // Scrolling by rows works out the page step from every row's position
+    // on each change; by pixels it is a multiplication.
+    RulesList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     RulesList->setSelectionMode(QAbstractItemView::SingleSelection);
     RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
     QFont mono = RulesList->font();
@@ -718,10 +724,30 @@ bool TForm3::event(QEvent *event)
     }
     if (event->type() == QEvent::WindowActivate) {
         // Activation comes from the window system; run it after the event so a
-        // message box opened here does not nest inside the activation.
-        QTimer::singleShot(0, this, [this] { guarded([this] { FormActivate(); }); });
+        // message box opened here does not nest inside the activation. The
+        // poller and the service bus are not needed for the window's first
+        // picture, so they wait for it.
+        afterFirstPaint([this] { guarded([this] { FormActivate(); }); });
     }
-    return QMainWindow::event(event);
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && !m_firstPainted) {
+        // The whole window is painted and shown before the loop turns again.
+        m_firstPainted = true;
+        QTimer::singleShot(0, this, [this] {
+            const std::vector<std::function<void()>> work = std::exchange(m_afterFirstPaint, {});
+            for (const std::function<void()> &step : work)
+                step();
+        });
+    }
+    return handled;
+}
+
+void TForm3::afterFirstPaint(std::function<void()> work)
+{
+    if (m_firstPainted)
+        QTimer::singleShot(0, this, std::move(work));
+    else
+        m_afterFirstPaint.push_back(std::move(work));
 }
 
 void TForm3::closeEvent(QCloseEvent *event)

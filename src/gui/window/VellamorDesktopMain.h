@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -268,6 +269,14 @@ private:
     // Save shortcut, and the panel's own colours for the palette in use.
     void setUpAccessibility();
     void applyColours();
+
+    // Runs `work` on this thread once the window has been painted for the
+    // first time, or on the next turn of the loop when it already has: the
+    // start-up steps that the first picture does not need (the poller, the
+    // service bus) go here, in the order they are handed in.
+    void afterFirstPaint(std::function<void()> work);
+    std::vector<std::function<void()>> m_afterFirstPaint;
+    bool m_firstPainted = false;
 
     // Area hooks defined beside their area's code.
     void installFieldHelpers(); // Save.cpp: the digit filter, no length limit

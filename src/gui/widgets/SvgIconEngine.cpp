@@ -1,0 +1,87 @@
+#include "SvgIconEngine.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+#include <QSvgRenderer>
+
+namespace vellamor {
+
+SvgIconEngine::SvgIconEngine(QString resource) : m_resource(std::move(resource)) {}
+
+QIcon SvgIconEngine::icon(const QString &resource)
+{
+    return QIcon(new SvgIconEngine(resource));
+}
+
+void SvgIconEngine::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state)
+{
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
+    drawn.setDevicePixelRatio(ratio);
+    painter->drawPixmap(rect.topLeft(), drawn);
+}
+
+QPixmap SvgIconEngine::pixmap(const QSize &size, QIcon::Mode mode, QIcon::State)
+{
+    if (size.isEmpty())
+        return {};
+    const quint64 key = (quint64(size.width()) << 40) | (quint64(size.height()) << 8) | quint64(mode);
+    if (const auto found = m_pixmaps.constFind(key); found != m_pixmaps.constEnd())
+        return *found;
+
+    QPixmap drawn = mode == QIcon::Normal ? render(size) : pixmap(size, QIcon::Normal, QIcon::Off);
+    if (mode != QIcon::Normal && !drawn.isNull()) {
+        // Disabled, active and selected looks come from the style, as for
+        // any other icon.
+        QStyleOption option;
+        option.palette = QGuiApplication::palette();
+        if (const QStyle *style = QApplication::style())
+            drawn = style->generatedIconPixmap(mode, drawn, &option);
+    }
+    m_pixmaps.insert(key, drawn);
+    return drawn;
+}
+
+QSize SvgIconEngine::actualSize(const QSize &size, QIcon::Mode, QIcon::State)
+{
+    return size;
+}
+
+QList<QSize> SvgIconEngine::availableSizes(QIcon::Mode, QIcon::State)
+{
+    return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
+}
+
+QIconEngine *SvgIconEngine::clone() const
+{
+    return new SvgIconEngine(*this);
+}
+
+QString SvgIconEngine::key() const
+{
+    return QStringLiteral("VellamorSvgIconEngine");
+}
+
+bool SvgIconEngine::isNull()
+{
+    return !QFile::exists(m_resource);
+}
+
+QPixmap SvgIconEngine::render(const QSize &size) const
+{
+    QSvgRenderer renderer(m_resource);
+    if (!renderer.isValid())
+        return {};
+    QPixmap drawn(size);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return drawn;
+}
+
+} // namespace vellamor
