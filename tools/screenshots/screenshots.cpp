@@ -21,13 +21,13 @@ namespace {
 class RunningServiceManager final : public platform::ServiceManager
 {
 public:
-    Handle openManager() override { return this; }
-    Handle openService(Handle, const std::string &, std::uint32_t) override { return this; }
-    std::optional<std::uint32_t> queryState(Handle) override { return Running; }
-    bool start(Handle) override { return false; }
-    bool stop(Handle) override { return false; }
-    bool pause(Handle) override { return false; }
-    bool resume(Handle) override { return false; }
+    void openManager(Reply<Handle> done) override { done(this); }
+    void openService(Handle, const std::string &, std::uint32_t, Reply<Handle> done) override { done(this); }
+    void queryState(Handle, Reply<std::optional<std::uint32_t>> done) override { done(Running); }
+    void start(Handle, Reply<Outcome> done) override { done({}); }
+    void stop(Handle, Reply<Outcome> done) override { done({}); }
+    void pause(Handle, Reply<Outcome> done) override { done({}); }
+    void resume(Handle, Reply<Outcome> done) override { done({}); }
     void close(Handle) override {}
 };
 

@@ -274,7 +274,17 @@ private:
     // -- service ----------------------------------------------------------------
     struct ServiceCommand;
     void runServiceCommand(const ServiceCommand &command);
+    void finishServiceCommand(const ServiceCommand &command, const platform::ServiceManager::Outcome &outcome);
+    // The service may have changed its state: show it now.
+    void serviceMayHaveChanged();
     platform::ServiceManager *serviceManager() const;
+    template<class T> platform::ServiceManager::Reply<T> serviceReply(std::function<void(T)> then);
+    platform::ServiceManager::Reply<platform::ServiceManager::Handle>
+    serviceHandleReply(std::function<void(UniqueServiceHandle)> then);
+    bool m_serviceOpening = false;     // the monitor's handles are on their way
+    bool m_serviceQueryBusy = false;   // a status query is under way
+    bool m_serviceQueryAgain = false;  // ...and the service changed since it was sent
+    bool m_serviceCommandBusy = false; // a command waits for its answer
     // -- management ---------------------------------------------------------------
     void showUsersStatusUnknown();
     // One management command with the current target, without waiting for it;
