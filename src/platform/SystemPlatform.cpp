@@ -18,6 +18,7 @@ Platform makeSystemPlatform()
         if (QCoreApplication *app = QCoreApplication::instance())
             QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
     });
+    p.serviceLogs = makeSystemServiceLogs();
     p.addressTable = makeSystemAddressTable();
     p.lineClients = makeQtLineClientFactory();
     return p;

@@ -3,11 +3,13 @@
 
 #include "QtDialogs.h"
 #include "dialogs/Rule.h"
+#include "dialogs/ServiceLogWindow.h"
 #include "dialogs/about.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -62,6 +64,15 @@ int main(int argc, char **argv)
 
     QTimer::singleShot(1500, [&] {
         shoot(&form, QStringLiteral("service.png"));
+        form.ShowLog_lblClick();
+        if (auto *log = form.findChild<ServiceLogWindow *>()) {
+            // The log's first lines come from another process.
+            QEventLoop lines;
+            QTimer::singleShot(500, &lines, &QEventLoop::quit);
+            lines.exec();
+            shoot(log, QStringLiteral("log.png"));
+            log->close();
+        }
         form.PageControl1->setCurrentIndex(1);
         const char *names[] = {"general", "application", "management", "security", "ssl", "database"};
         for (int i = 0; i < 6; ++i) {

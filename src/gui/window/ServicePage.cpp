@@ -1,10 +1,14 @@
 #include "VellamorDesktopMain.h"
 
+#include "common/AppInfo.h"
+#include "common/Paths.h"
+#include "dialogs/ServiceLogWindow.h"
 #include "service/ServiceState.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/SvgPicture.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QStatusBar>
 
@@ -268,12 +272,34 @@ void TForm3::InstallService_lblClick()
     confirmed(m_platform, "Are you sure you want to install Vellamor Service?");
 }
 
+void TForm3::ShowLog_lblClick()
+{
+    // One log window: a second click brings it forward.
+    if (m_serviceLog) {
+        m_serviceLog->showNormal();
+        m_serviceLog->raise();
+        m_serviceLog->activateWindow();
+        return;
+    }
+    // The log directory as the page has it now; empty means the default.
+    QString logDirectory = DefaultLogFolder_txt->text();
+    if (logDirectory.isEmpty())
+        logDirectory = besideExecutable(m_platform.fileSystem->executableDir(), QStringLiteral("logs"));
+    const QString service = ServiceName.isEmpty() ? QString(kServiceName) : ServiceName;
+    m_serviceLog = new ServiceLogWindow(m_platform.serviceLogs->open(service, logDirectory), this);
+    m_serviceLog->show();
+}
+
 void TForm3::closeServiceMonitor()
 {
     // The service's handle before the manager's it was opened through. The
     // replies still due find the window shut and close what they bring.
     ServiceHandle.reset();
     ServiceManagerHandle.reset();
+    // The log window goes with the main window: the application ends when
+    // its last window closes.
+    if (m_serviceLog)
+        m_serviceLog->close();
 }
 
 } // namespace vellamor

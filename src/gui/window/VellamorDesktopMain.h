@@ -8,6 +8,7 @@
 #include "service/UniqueServiceHandle.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <chrono>
 #include <functional>
 
@@ -33,6 +34,7 @@ namespace vellamor {
 
 class HeaderBand;
 class LinkLabel;
+class ServiceLogWindow;
 class StatusThread;
 class SvgPicture;
 struct ManagementCommand;
@@ -97,6 +99,7 @@ public:
     void ResumeService_lblClick();
     void UninstallService_lblClick();
     void InstallService_lblClick();
+    void ShowLog_lblClick();
     void Timer1Timer();
     void Timer2Timer();
     void Timer3Timer();
@@ -164,6 +167,7 @@ public:
     LinkLabel *ResumeService_lbl = nullptr;
     LinkLabel *UninstallService_lbl = nullptr;
     LinkLabel *InstallService_lbl = nullptr;
+    LinkLabel *ShowLog_lbl = nullptr;
 
     // Configuration page
     QWidget *TabSheet4Config = nullptr;
@@ -285,6 +289,7 @@ private:
     bool m_serviceQueryBusy = false;   // a status query is under way
     bool m_serviceQueryAgain = false;  // ...and the service changed since it was sent
     bool m_serviceCommandBusy = false; // a command waits for its answer
+    QPointer<ServiceLogWindow> m_serviceLog;
     // -- management ---------------------------------------------------------------
     void showUsersStatusUnknown();
     // One management command with the current target, without waiting for it;
