@@ -1,7 +1,6 @@
 #include "ServiceLog.h"
 
 #include <QProcess>
-#include <QProcessEnvironment>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -80,9 +79,6 @@ public:
 
     void start() override
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("SYSTEMD_COLORS"), QStringLiteral("0"));
-        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral("journalctl"),
                         {QStringLiteral("--unit"), m_unit, QStringLiteral("-n"), QString::number(kLastLines),
                          QStringLiteral("-o"), QStringLiteral("short-iso"), QStringLiteral("--follow")},

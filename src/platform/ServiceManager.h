@@ -16,8 +16,9 @@ namespace vellamor::platform {
 // Nothing here may hold up the caller: the service manager is another process
 // that can be slow, hung, or waiting for an administrator to type a password.
 // So every operation but close answers through a reply instead of returning:
-//   - the reply runs exactly once, on the thread that asked: either before the
-//     call returns, or later from that thread's event loop;
+//   - the reply runs once, on the thread that asked: either before the call
+//     returns, or later from that thread's event loop (replies still due when
+//     the manager is destroyed are dropped);
 //   - a backend whose calls can wait does them off the caller's thread or
 //     asynchronously, with a time limit, so that every reply does come;
 //   - a reply may arrive after the caller has lost interest: whoever receives
