@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "LineClient.h"
+#include "ServiceLog.h"
 #include "ServiceManager.h"
 
 #include <memory>
@@ -19,6 +20,7 @@ struct Platform
     std::shared_ptr<FileSystem> fileSystem;
     std::shared_ptr<Desktop> desktop;
     std::shared_ptr<ServiceManager> serviceManager;
+    std::shared_ptr<ServiceLogs> serviceLogs;
     std::shared_ptr<AddressTable> addressTable;
     std::shared_ptr<LineClientFactory> lineClients;
 };

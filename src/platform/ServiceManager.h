@@ -3,6 +3,7 @@
 // Plain C++ only: the Windows backend of this interface is built without Qt.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,10 +12,30 @@ namespace vellamor::platform {
 
 // The system's service manager, reduced to what the Service page needs.
 // Handles are opaque; a null handle (nullptr) means "could not be opened".
+//
+// Nothing here may hold up the caller: the service manager is another process
+// that can be slow, hung, or waiting for an administrator to type a password.
+// So every operation but close answers through a reply instead of returning:
+//   - the reply runs once, on the thread that asked: either before the call
+//     returns, or later from that thread's event loop (replies still due when
+//     the manager is destroyed are dropped);
+//   - a backend whose calls can wait does them off the caller's thread or
+//     asynchronously, with a time limit, so that every reply does come;
+//   - a reply may arrive after the caller has lost interest: whoever receives
+//     a handle owns it and closes it.
 class ServiceManager
 {
 public:
     using Handle = void *;
+    template<class T> using Reply = std::function<void(T)>;
+
+    // What became of a command: accepted, or refused with the system's own
+    // words for why (UTF-8, may be empty), for the status bar.
+    struct Outcome
+    {
+        bool accepted = false;
+        std::string detail;
+    };
 
     // Access rights for openService, with the values the Windows service
     // manager gives them.
@@ -34,30 +55,45 @@ public:
 
     virtual ~ServiceManager() = default;
 
-    // Opens the local service manager with full access; nullptr on failure.
-    virtual Handle openManager() = 0;
+    // Opens the local service manager with the right to open services in it;
+    // nullptr on failure.
+    virtual void openManager(Reply<Handle> done) = 0;
 
     // Opens a service through an open manager with one access right; nullptr on failure.
-    virtual Handle openService(Handle manager, const std::string &name, std::uint32_t access) = 0;
+    virtual void openService(Handle manager, const std::string &name, std::uint32_t access, Reply<Handle> done) = 0;
 
     // The service's current state, or nothing when the query fails.
-    virtual std::optional<std::uint32_t> queryState(Handle service) = 0;
+    virtual void queryState(Handle service, Reply<std::optional<std::uint32_t>> done) = 0;
 
-    // The commands: true when the manager accepted the request.
-    virtual bool start(Handle service) = 0;
-    virtual bool stop(Handle service) = 0;
-    virtual bool pause(Handle service) = 0;
-    virtual bool resume(Handle service) = 0;
+    // The commands. They may wait for the administrator to authorise them.
+    virtual void start(Handle service, Reply<Outcome> done) = 0;
+    virtual void stop(Handle service, Reply<Outcome> done) = 0;
+    virtual void pause(Handle service, Reply<Outcome> done) = 0;
+    virtual void resume(Handle service, Reply<Outcome> done) = 0;
 
-    // Releases a handle of either kind. A null handle is ignored.
+    // Calls changed, on the thread that asked, whenever the service behind an
+    // open handle may have changed its state, until the handle is closed. A
+    // backend that cannot tell never calls it; the caller's periodic refresh
+    // covers that.
+    virtual void watch(Handle service, std::function<void()> changed)
+    {
+        (void)service;
+        (void)changed;
+    }
+
+    // Releases a handle of either kind, at once. A null handle is ignored.
     virtual void close(Handle handle) = 0;
 };
+
+// Hands a piece of work to the thread that asked for it (the window's):
+// backends that work on a thread of their own report back through it.
+using ReplyPoster = std::function<void(std::function<void()>)>;
 
 // A manager that cannot be opened: the page shows the service as unavailable.
 std::unique_ptr<ServiceManager> makeNullServiceManager();
 
 // The backend for the system the panel was built for (Windows service manager,
 // systemd on Linux, the null manager elsewhere).
-std::unique_ptr<ServiceManager> makeSystemServiceManager();
+std::unique_ptr<ServiceManager> makeSystemServiceManager(ReplyPoster post);
 
 } // namespace vellamor::platform

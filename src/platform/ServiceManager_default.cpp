@@ -3,7 +3,7 @@
 // Chosen in CMake for systems that have no service manager backend of their own.
 namespace vellamor::platform {
 
-std::unique_ptr<ServiceManager> makeSystemServiceManager()
+std::unique_ptr<ServiceManager> makeSystemServiceManager(ReplyPoster)
 {
     return makeNullServiceManager();
 }

@@ -7,13 +7,13 @@ namespace {
 class NullServiceManager final : public ServiceManager
 {
 public:
-    Handle openManager() override { return nullptr; }
-    Handle openService(Handle, const std::string &, std::uint32_t) override { return nullptr; }
-    std::optional<std::uint32_t> queryState(Handle) override { return std::nullopt; }
-    bool start(Handle) override { return false; }
-    bool stop(Handle) override { return false; }
-    bool pause(Handle) override { return false; }
-    bool resume(Handle) override { return false; }
+    void openManager(Reply<Handle> done) override { done(nullptr); }
+    void openService(Handle, const std::string &, std::uint32_t, Reply<Handle> done) override { done(nullptr); }
+    void queryState(Handle, Reply<std::optional<std::uint32_t>> done) override { done(std::nullopt); }
+    void start(Handle, Reply<Outcome> done) override { done({}); }
+    void stop(Handle, Reply<Outcome> done) override { done({}); }
+    void pause(Handle, Reply<Outcome> done) override { done({}); }
+    void resume(Handle, Reply<Outcome> done) override { done({}); }
     void close(Handle) override {}
 };
 

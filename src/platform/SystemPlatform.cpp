@@ -2,6 +2,8 @@
 #include "QtDesktop.h"
 #include "QtDialogs.h"
 
+#include <QCoreApplication>
+
 namespace vellamor::platform {
 
 Platform makeSystemPlatform()
@@ -10,7 +12,13 @@ Platform makeSystemPlatform()
     p.dialogs = std::make_shared<QtDialogs>();
     p.fileSystem = std::make_shared<LocalFileSystem>();
     p.desktop = std::make_shared<QtDesktop>();
-    p.serviceManager = makeSystemServiceManager();
+    // A backend that works on a thread of its own reports back through the
+    // application's event loop, on the window's thread.
+    p.serviceManager = makeSystemServiceManager([](std::function<void()> work) {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+    });
+    p.serviceLogs = makeSystemServiceLogs();
     p.addressTable = makeSystemAddressTable();
     p.lineClients = makeQtLineClientFactory();
     return p;

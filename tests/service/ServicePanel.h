@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
@@ -36,13 +37,15 @@ struct ServicePanel
     QLabel *status() const { return window->status_lbl; }
     QString caption() const { return window->status_lbl->text(); }
 
-    // Shows the window and lets the window system activate it, as at start-up.
+    // Shows the window and lets the window system activate it, as at start-up,
+    // and waits for the monitor's first display (it replaces the caption the
+    // form was built with).
     bool activate()
     {
         window->show();
         if (!QTest::qWaitForWindowActive(window.get()))
             return false;
-        return QTest::qWaitFor([this] { return window->Activated; });
+        return QTest::qWaitFor([this] { return window->Activated && caption() != QLatin1StringView("Stopped"); });
     }
 
     // One tick of the service timer, as it comes every five seconds.
@@ -80,6 +83,8 @@ struct ServicePanel
     QColor captionColour() const { return status()->palette().color(QPalette::WindowText); }
 
     void click(const QString &label) { QTest::mouseClick(widget(label), Qt::LeftButton); }
+
+    QString statusBar() const { return window->StatusBar1->currentMessage(); }
 
     FakePlatform platform;
     std::unique_ptr<TForm3> window;

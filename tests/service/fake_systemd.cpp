@@ -2,11 +2,14 @@
 // and answers the few calls the panel makes for one unit, VellamorServer.service.
 // A test steers it over the same bus through /org/vellamor/FakeSystemd:
 //   SetUnit(b loaded, s activeState, s freezerState)   "" freezerState: no such property
-//   Refuse(s method, s errorName)                       "" errorName: answer again
+//   Refuse(s method, s errorName [, s errorText])       "" errorName: answer again
 //   Hang(s method, b hang)                               never answer that method
+//   Delay(s method, i ms)                                answer that method ms later; 0: at once
 //   TakeCalls() -> as                                    the calls since the last TakeCalls
-// It runs in its own process so that the panel's blocking calls have someone
-// else's event loop to answer them.
+// Once a client has called the manager's Subscribe, every change of the unit's
+// state is announced with PropertiesChanged, as systemd does. "*" as a method
+// name stands for every method of systemd. It runs in its own process so that
+// the panel's calls have someone else's event loop to answer them.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -51,10 +54,12 @@ public:
     bool loaded = true;
     QString activeState = QStringLiteral("inactive");
     QString freezerState = QStringLiteral("running");
-    QMap<QString, QString> refusals;
+    QMap<QString, QPair<QString, QString>> refusals; // method: error name, text
     QSet<QString> hangs;
+    QMap<QString, int> delays;
     QStringList calls;
     int jobs = 0;
+    bool subscribed = false;
 
     QString introspect(const QString &) const override { return {}; }
 
@@ -73,10 +78,26 @@ public:
             line << QStringLiteral("[interactive]");
         calls << line.join(QLatin1Char(' '));
 
-        if (hangs.contains(method))
+        if (hangs.contains(method) || hangs.contains(QStringLiteral("*")))
             return true; // no answer, ever
+        const int delay = delays.value(method, delays.value(QStringLiteral("*")));
+        if (delay > 0) {
+            // The answer, and what the call changes, come later: as with a
+            // password prompt in front of the request.
+            QTimer::singleShot(delay, &m_timers, [this, message, connection] { answer(message, connection); });
+            return true;
+        }
+        return answer(message, connection);
+    }
+
+private:
+    bool answer(const QDBusMessage &message, const QDBusConnection &connection)
+    {
+        const QString method = message.member();
+        const QVariantList args = message.arguments();
         if (refusals.contains(method)) {
-            connection.send(message.createErrorReply(refusals.value(method), QStringLiteral("Refused by the test")));
+            const auto &[name, text] = refusals.value(method);
+            connection.send(message.createErrorReply(name, text));
             return true;
         }
 
@@ -93,23 +114,29 @@ public:
             const QString name = args.value(0).toString();
             if (method == QLatin1StringView("LoadUnit"))
                 return reply({QVariant::fromValue(QDBusObjectPath(unitPath(name)))});
+            if (method == QLatin1StringView("Subscribe")) {
+                subscribed = true;
+                return reply({});
+            }
             const bool known = loaded && name == kUnit;
             if (!known)
                 return error("org.freedesktop.systemd1.NoSuchUnit", QStringLiteral("Unit %1 not found.").arg(name));
             if (method == QLatin1StringView("StartUnit") || method == QLatin1StringView("StopUnit")) {
                 if (args.value(1).toString() != QLatin1StringView("replace"))
                     return error("org.freedesktop.DBus.Error.InvalidArgs", QStringLiteral("Unexpected job mode"));
-                activeState =
-                    method == QLatin1StringView("StartUnit") ? QStringLiteral("active") : QStringLiteral("inactive");
-                freezerState = QStringLiteral("running");
+                setState(connection,
+                         method == QLatin1StringView("StartUnit") ? QStringLiteral("active")
+                                                                  : QStringLiteral("inactive"),
+                         QStringLiteral("running"));
                 return reply(
                     {QVariant::fromValue(QDBusObjectPath(kManagerPath + QStringLiteral("/job/%1").arg(++jobs)))});
             }
             if (method == QLatin1StringView("FreezeUnit") || method == QLatin1StringView("ThawUnit")) {
                 if (activeState != QLatin1StringView("active"))
                     return error("org.freedesktop.systemd1.UnitInactive", QStringLiteral("Unit is not active"));
-                freezerState =
-                    method == QLatin1StringView("FreezeUnit") ? QStringLiteral("frozen") : QStringLiteral("running");
+                setState(connection, activeState,
+                         method == QLatin1StringView("FreezeUnit") ? QStringLiteral("frozen")
+                                                                   : QStringLiteral("running"));
                 return reply({});
             }
             return error("org.freedesktop.DBus.Error.UnknownMethod", method);
@@ -138,20 +165,39 @@ public:
         return error("org.freedesktop.DBus.Error.UnknownMethod", method);
     }
 
-private:
+    // Sets the unit's state and tells the subscribers what changed.
+    void setState(const QDBusConnection &connection, const QString &active, const QString &freezer)
+    {
+        QVariantMap changed;
+        if (active != activeState)
+            changed.insert(QStringLiteral("ActiveState"), active);
+        if (freezer != freezerState && !freezer.isEmpty())
+            changed.insert(QStringLiteral("FreezerState"), freezer);
+        activeState = active;
+        freezerState = freezer;
+        if (!subscribed || changed.isEmpty())
+            return;
+        QDBusMessage signal =
+            QDBusMessage::createSignal(unitPath(kUnit), kProperties, QStringLiteral("PropertiesChanged"));
+        signal << kUnitInterface << changed << QStringList();
+        connection.send(signal);
+    }
+
     bool control(const QDBusMessage &message, const QDBusConnection &connection)
     {
         const QVariantList args = message.arguments();
         const QString method = message.member();
         if (method == QLatin1StringView("SetUnit")) {
             loaded = args.value(0).toBool();
-            activeState = args.value(1).toString();
-            freezerState = args.value(2).toString();
+            setState(connection, args.value(1).toString(), args.value(2).toString());
         } else if (method == QLatin1StringView("Refuse")) {
+            const QString text = args.size() > 2 ? args.value(2).toString() : QStringLiteral("Refused by the test");
             if (args.value(1).toString().isEmpty())
                 refusals.remove(args.value(0).toString());
             else
-                refusals.insert(args.value(0).toString(), args.value(1).toString());
+                refusals.insert(args.value(0).toString(), {args.value(1).toString(), text});
+        } else if (method == QLatin1StringView("Delay")) {
+            delays.insert(args.value(0).toString(), args.value(1).toInt());
         } else if (method == QLatin1StringView("Hang")) {
             if (args.value(1).toBool())
                 hangs.insert(args.value(0).toString());
@@ -169,6 +215,8 @@ private:
         connection.send(message.createReply());
         return true;
     }
+
+    QObject m_timers; // context of the delayed answers
 };
 
 } // namespace

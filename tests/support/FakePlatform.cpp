@@ -22,6 +22,7 @@ platform::Platform FakePlatform::platform() const
     p.fileSystem = fileSystem;
     p.desktop = desktop;
     p.serviceManager = serviceManager;
+    p.serviceLogs = serviceLogs;
     p.addressTable = addressTable;
     p.lineClients = lineClients;
     return p;

@@ -33,7 +33,8 @@ public:
 };
 
 // A platform for tests: scripted dialogs, a temporary executable directory,
-// a fake address table and desktop, and no service manager.
+// a fake address table and desktop, no service manager, and the system's own
+// way to the service's log (a test puts a stand-in journalctl on the PATH).
 struct FakePlatform
 {
     FakePlatform();
@@ -47,6 +48,7 @@ struct FakePlatform
     std::shared_ptr<platform::FileSystem> fileSystem;
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<platform::ServiceManager> serviceManager;
+    std::shared_ptr<platform::ServiceLogs> serviceLogs = platform::makeSystemServiceLogs();
     std::shared_ptr<FakeAddressTable> addressTable = std::make_shared<FakeAddressTable>();
     // Real clients: the management tests talk to real servers on loopback.
     std::shared_ptr<platform::LineClientFactory> lineClients = platform::makeQtLineClientFactory();

@@ -30,47 +30,46 @@ FakeServiceManager::Handle FakeServiceManager::newHandle(std::uint32_t access)
     return handle;
 }
 
-FakeServiceManager::Handle FakeServiceManager::openManager()
+void FakeServiceManager::openManager(Reply<Handle> done)
 {
     calls << QStringLiteral("openManager");
-    return managerOpens ? newHandle(0) : nullptr;
+    done(managerOpens ? newHandle(0) : nullptr);
 }
 
-FakeServiceManager::Handle FakeServiceManager::openService(Handle manager, const std::string &name,
-                                                           std::uint32_t access)
+void FakeServiceManager::openService(Handle manager, const std::string &name, std::uint32_t access, Reply<Handle> done)
 {
     calls << QStringLiteral("openService %1 %2").arg(QString::fromStdString(name)).arg(access);
     lastAccess = access;
     if (!openHandles.count(manager) || m_rights[manager] != 0) {
         ++badCalls;
-        return nullptr;
+        done(nullptr);
+        return;
     }
     const bool opens = access == QueryStatus ? serviceOpens : commandServiceOpens;
-    if (!opens)
-        return nullptr;
-    lastServiceHandle = newHandle(access);
-    return lastServiceHandle;
+    lastServiceHandle = opens ? newHandle(access) : nullptr;
+    done(lastServiceHandle);
 }
 
-std::optional<std::uint32_t> FakeServiceManager::queryState(Handle service)
+void FakeServiceManager::queryState(Handle service, Reply<std::optional<std::uint32_t>> done)
 {
     calls << QStringLiteral("query");
     ++queries;
     if (!openHandles.count(service) || !(m_rights[service] & QueryStatus)) {
         ++badCalls;
-        return std::nullopt;
+        done(std::nullopt);
+        return;
     }
-    return state;
+    done(state);
 }
 
-bool FakeServiceManager::request(Handle service, Request kind, std::uint32_t right)
+FakeServiceManager::Outcome FakeServiceManager::request(Handle service, Request kind, std::uint32_t right)
 {
     calls << QLatin1StringView(requestName(kind));
     if (!openHandles.count(service) || m_rights[service] != right) {
         ++badCalls;
-        return false;
+        return {};
     }
-    return requestsSucceed;
+    return {requestsSucceed, requestsSucceed ? std::string() : refusal};
 }
 
 void FakeServiceManager::close(Handle handle)

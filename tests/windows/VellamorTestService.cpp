@@ -3,9 +3,11 @@
 // the pending state and then the final one, from the service's own thread, the
 // way a real server hands its work off from the control handler.
 //
-//   VellamorTestService.exe [--no-pause]
+//   VellamorTestService.exe [--no-pause] [--slow-start]
 //
-// --no-pause starts it without accepting pause and continue.
+// --no-pause starts it without accepting pause and continue; --slow-start
+// makes its process take seconds before it connects to the service manager,
+// which holds up the StartService call that started it.
 
 #include <windows.h>
 
@@ -121,6 +123,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-pause") == 0)
             g_acceptPauseContinue = false;
+        if (std::strcmp(argv[i], "--slow-start") == 0)
+            Sleep(3000);
     }
 
     // One service in its own process: the manager ignores the name in the table.

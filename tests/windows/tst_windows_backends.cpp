@@ -4,8 +4,10 @@
 // The service backend is driven only through its interface, the way the Service
 // page drives it: one manager handle and one query handle for the whole run, and
 // every command on a handle of its own, opened with the command's one access
-// right and closed afterwards. Raw Win32 calls appear only to install and remove
-// the test services and to read the machine's addresses independently.
+// right and closed afterwards. The replies that the backend posts back from its
+// worker thread run when the test waits for them, as in the window's event
+// loop. Raw Win32 calls appear only to install and remove the test services, to
+// take on a restricted token, and to read the machine's addresses independently.
 //
 // Needs the right to create services (an administrator on Windows; any user in
 // a Wine prefix). Prints "N passed, N failed" and exits non-zero on any failure.
@@ -21,21 +23,29 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <initializer_list>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 using vellamor::platform::ServiceManager;
 using Handle = ServiceManager::Handle;
+using Outcome = ServiceManager::Outcome;
 
 namespace {
 
 const char *const TestServiceName = "VellamorDesktopTestService";
 const char *const NoPauseServiceName = "VellamorDesktopTestServiceNoPause";
 const char *const MissingServiceName = "VellamorDesktopNoSuchService";
+const char *const SlowServiceName = "VellamorDesktopTestServiceSlow";
 
 // A service that takes longer than this for one transition is broken.
 const DWORD TransitionTimeoutMs = 20000;
@@ -84,9 +94,115 @@ void checkState(std::optional<std::uint32_t> state, std::initializer_list<std::u
     check(ok, what + ": got " + stateName(state));
 }
 
+// The replies the backend posts from its worker thread. They run on the test's
+// thread when it waits for them: the stand-in for the window's event loop.
+class ReplyQueue
+{
+public:
+    vellamor::platform::ReplyPoster poster()
+    {
+        return [this](std::function<void()> reply) {
+            const std::lock_guard lock(m_mutex);
+            m_replies.push_back(std::move(reply));
+            m_postedFrom = GetCurrentThreadId();
+            ++m_posted;
+            m_arrived.notify_all();
+        };
+    }
+
+    // Runs the posted replies until done() holds or the time is up.
+    bool runUntil(const std::function<bool()> &done, DWORD timeoutMs = TransitionTimeoutMs)
+    {
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        while (!done()) {
+            std::unique_lock lock(m_mutex);
+            if (m_replies.empty()) {
+                const ULONGLONG now = GetTickCount64();
+                if (now >= deadline)
+                    return false;
+                m_arrived.wait_for(lock, std::chrono::milliseconds(deadline - now));
+                continue;
+            }
+            const std::function<void()> reply = std::move(m_replies.front());
+            m_replies.pop_front();
+            lock.unlock();
+            reply();
+        }
+        return true;
+    }
+
+    int posted()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_posted;
+    }
+
+    DWORD postedFrom()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_postedFrom;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::deque<std::function<void()>> m_replies;
+    int m_posted = 0;
+    DWORD m_postedFrom = 0;
+};
+
+// The backend with each operation waited for, as a step of a test.
+class Waiting
+{
+public:
+    Waiting(ServiceManager &manager, ReplyQueue &replies) : m_manager(manager), m_replies(replies) {}
+
+    ServiceManager &manager() { return m_manager; }
+
+    Handle openManager()
+    {
+        return wait<Handle>([this](auto done) { m_manager.openManager(done); });
+    }
+    Handle openService(Handle scm, const char *name, std::uint32_t access)
+    {
+        return wait<Handle>([&](auto done) { m_manager.openService(scm, name, access, done); });
+    }
+    std::optional<std::uint32_t> queryState(Handle service)
+    {
+        return wait<std::optional<std::uint32_t>>([&](auto done) { m_manager.queryState(service, done); });
+    }
+    bool start(Handle service) { return request(&ServiceManager::start, service); }
+    bool stop(Handle service) { return request(&ServiceManager::stop, service); }
+    bool pause(Handle service) { return request(&ServiceManager::pause, service); }
+    bool resume(Handle service) { return request(&ServiceManager::resume, service); }
+    void close(Handle handle) { m_manager.close(handle); }
+
+private:
+    bool request(void (ServiceManager::*call)(Handle, ServiceManager::Reply<Outcome>), Handle service)
+    {
+        return wait<Outcome>([&](auto done) { (m_manager.*call)(service, done); }).accepted;
+    }
+
+    // A reply that never comes counts as a failure; the result lives on the
+    // heap so that a late one has somewhere to go.
+    template<class T, class Call> T wait(Call call)
+    {
+        auto result = std::make_shared<std::optional<T>>();
+        call(ServiceManager::Reply<T>([result](T value) { *result = std::move(value); }));
+        if (!m_replies.runUntil([&result] { return result->has_value(); })) {
+            check(false, "a reply of the service manager came in time");
+            return T{};
+        }
+        return **result;
+    }
+
+    ServiceManager &m_manager;
+    ReplyQueue &m_replies;
+};
+
 // Service transitions are asynchronous: poll the query handle, bounded, until
 // the service reaches the state or the time is up, and return the last answer.
-std::optional<std::uint32_t> waitForState(ServiceManager &manager, Handle service, std::uint32_t wanted)
+std::optional<std::uint32_t> waitForState(Waiting &manager, Handle service, std::uint32_t wanted)
 {
     const ULONGLONG deadline = GetTickCount64() + TransitionTimeoutMs;
     for (;;) {
@@ -99,9 +215,9 @@ std::optional<std::uint32_t> waitForState(ServiceManager &manager, Handle servic
 
 // One command as the Service page runs it: a fresh handle with one access
 // right, the request, and the handle closed whatever the outcome.
-using Request = bool (ServiceManager::*)(Handle);
+using Request = bool (Waiting::*)(Handle);
 
-bool command(ServiceManager &manager, Handle scm, const char *name, std::uint32_t access, Request request)
+bool command(Waiting &manager, Handle scm, const char *name, std::uint32_t access, Request request)
 {
     Handle service = manager.openService(scm, name, access);
     if (!service)
@@ -111,21 +227,21 @@ bool command(ServiceManager &manager, Handle scm, const char *name, std::uint32_
     return ok;
 }
 
-bool startCommand(ServiceManager &m, Handle scm, const char *name)
+bool startCommand(Waiting &m, Handle scm, const char *name)
 {
-    return command(m, scm, name, ServiceManager::Start, &ServiceManager::start);
+    return command(m, scm, name, ServiceManager::Start, &Waiting::start);
 }
-bool stopCommand(ServiceManager &m, Handle scm, const char *name)
+bool stopCommand(Waiting &m, Handle scm, const char *name)
 {
-    return command(m, scm, name, ServiceManager::Stop, &ServiceManager::stop);
+    return command(m, scm, name, ServiceManager::Stop, &Waiting::stop);
 }
-bool pauseCommand(ServiceManager &m, Handle scm, const char *name)
+bool pauseCommand(Waiting &m, Handle scm, const char *name)
 {
-    return command(m, scm, name, ServiceManager::PauseContinue, &ServiceManager::pause);
+    return command(m, scm, name, ServiceManager::PauseContinue, &Waiting::pause);
 }
-bool resumeCommand(ServiceManager &m, Handle scm, const char *name)
+bool resumeCommand(Waiting &m, Handle scm, const char *name)
 {
-    return command(m, scm, name, ServiceManager::PauseContinue, &ServiceManager::resume);
+    return command(m, scm, name, ServiceManager::PauseContinue, &Waiting::resume);
 }
 
 // ---- installing and removing the test services (raw Win32, setup only) ----
@@ -195,7 +311,7 @@ DWORD lastOpenErrorAfterDelete(SC_HANDLE scm, const char *name)
 
 // ---- the checks ----
 
-void testServiceLifecycle(ServiceManager &manager, Handle scm)
+void testServiceLifecycle(Waiting &manager, Handle scm)
 {
     // The monitor's handle: query right only, held for the whole run.
     Handle monitor = manager.openService(scm, TestServiceName, ServiceManager::QueryStatus);
@@ -242,7 +358,7 @@ void testServiceLifecycle(ServiceManager &manager, Handle scm)
     manager.close(monitor);
 }
 
-void testServiceWithoutPause(ServiceManager &manager, Handle scm)
+void testServiceWithoutPause(Waiting &manager, Handle scm)
 {
     Handle monitor = manager.openService(scm, NoPauseServiceName, ServiceManager::QueryStatus);
     check(monitor != nullptr, "the service without pause opens with the query right");
@@ -261,7 +377,7 @@ void testServiceWithoutPause(ServiceManager &manager, Handle scm)
     manager.close(monitor);
 }
 
-void testMissingService(ServiceManager &manager, Handle scm)
+void testMissingService(Waiting &manager, Handle scm)
 {
     for (const std::uint32_t access :
          {ServiceManager::QueryStatus, ServiceManager::Start, ServiceManager::Stop, ServiceManager::PauseContinue})
@@ -282,6 +398,80 @@ void testMissingService(ServiceManager &manager, Handle scm)
     check(!stopCommand(manager, scm, MissingServiceName), "the stop command on a missing service fails");
     check(!pauseCommand(manager, scm, MissingServiceName), "the pause command on a missing service fails");
     check(!resumeCommand(manager, scm, MissingServiceName), "the resume command on a missing service fails");
+}
+
+// A command that waits in the manager (here for a service whose process takes
+// seconds to connect) runs off the caller's thread: the caller gets on with
+// its queries meanwhile, and the reply comes back through the poster.
+void testSlowCommandLeavesTheCallerFree(Waiting &manager, ReplyQueue &replies, Handle scm)
+{
+    Handle monitor = manager.openService(scm, SlowServiceName, ServiceManager::QueryStatus);
+    Handle starter = manager.openService(scm, SlowServiceName, ServiceManager::Start);
+    check(monitor && starter, "the slow service opens for the query and for the start");
+
+    const int postedBefore = replies.posted();
+    auto outcome = std::make_shared<std::optional<Outcome>>();
+    manager.manager().start(starter, [outcome](Outcome value) { *outcome = std::move(value); });
+    check(!outcome->has_value(), "the start returns before its reply");
+    checkState(manager.queryState(monitor), {ServiceManager::Stopped, ServiceManager::StartPending},
+               "the caller's query is answered while the start waits");
+    check(replies.posted() == postedBefore, "the start was still waiting in the manager when the query came back");
+
+    check(replies.runUntil([&outcome] { return outcome->has_value(); }), "the start's reply comes back");
+    check(outcome->has_value() && (*outcome)->accepted, "the slow start is accepted");
+    check(replies.postedFrom() != GetCurrentThreadId(), "the start ran on a thread other than the caller's");
+    manager.close(starter);
+
+    checkState(waitForState(manager, monitor, ServiceManager::Running), {ServiceManager::Running},
+               "the slow service comes up running");
+    check(stopCommand(manager, scm, SlowServiceName), "the slow service stops");
+    checkState(waitForState(manager, monitor, ServiceManager::Stopped), {ServiceManager::Stopped},
+               "the slow service comes to rest stopped");
+    manager.close(monitor);
+}
+
+// The monitor as a user who is not an administrator runs it: the thread takes
+// on a token without the Administrators group and without privileges.
+void testMonitorWithRestrictedToken(Waiting &manager)
+{
+    HANDLE own = nullptr;
+    HANDLE restricted = nullptr;
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    const bool made = OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_IMPERSONATE, &own) &&
+                      AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                               0, 0, 0, 0, 0, &administrators);
+    SID_AND_ATTRIBUTES disabled{administrators, 0};
+    const bool restrictedMade =
+        made && CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &disabled, 0, nullptr, 0, nullptr, &restricted);
+    const bool impersonating = restrictedMade && ImpersonateLoggedOnUser(restricted);
+    check(impersonating, "the test takes on a restricted token (error " + std::to_string(GetLastError()) + ")");
+
+    if (impersonating) {
+        // What the classic full-access open gets here, for the record: a real
+        // Windows refuses it to such a token.
+        SC_HANDLE full = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        const DWORD fullError = full ? ERROR_SUCCESS : GetLastError();
+        std::printf("note: with the restricted token, full access to the service manager is %s\n",
+                    full ? "granted" : ("refused, error " + std::to_string(fullError)).c_str());
+        if (full)
+            CloseServiceHandle(full);
+
+        Handle scm = manager.openManager();
+        check(scm != nullptr, "the restricted token opens the service manager to connect");
+        Handle monitor = manager.openService(scm, TestServiceName, ServiceManager::QueryStatus);
+        check(monitor != nullptr, "the restricted token opens the service for its status");
+        checkState(manager.queryState(monitor), {ServiceManager::Stopped}, "the restricted token reads the status");
+        manager.close(monitor);
+        manager.close(scm);
+        RevertToSelf();
+    }
+    if (administrators)
+        FreeSid(administrators);
+    if (restricted)
+        CloseHandle(restricted);
+    if (own)
+        CloseHandle(own);
 }
 
 std::string dotted(const in_addr &address)
@@ -372,24 +562,30 @@ int main()
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
-    auto manager = vellamor::platform::makeSystemServiceManager();
-    Handle scm = manager->openManager();
-    check(scm != nullptr, "the service manager opens with full access");
+    ReplyQueue replies;
+    auto backend = vellamor::platform::makeSystemServiceManager(replies.poster());
+    Waiting manager(*backend, replies);
+    Handle scm = manager.openManager();
+    check(scm != nullptr, "the service manager opens to connect");
 
     SC_HANDLE setup = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    const bool installed =
-        setup && installService(setup, TestServiceName, "") && installService(setup, NoPauseServiceName, " --no-pause");
+    const bool installed = setup && installService(setup, TestServiceName, "") &&
+                           installService(setup, NoPauseServiceName, " --no-pause") &&
+                           installService(setup, SlowServiceName, " --slow-start");
     check(installed, "the test services are installed");
 
     if (scm && installed) {
-        testServiceLifecycle(*manager, scm);
-        testServiceWithoutPause(*manager, scm);
+        testServiceLifecycle(manager, scm);
+        testServiceWithoutPause(manager, scm);
+        testSlowCommandLeavesTheCallerFree(manager, replies, scm);
+        testMonitorWithRestrictedToken(manager);
     }
-    testMissingService(*manager, scm);
-    manager->close(scm);
+    testMissingService(manager, scm);
+    manager.close(scm);
+    backend.reset();
 
     if (setup) {
-        for (const char *name : {TestServiceName, NoPauseServiceName}) {
+        for (const char *name : {TestServiceName, NoPauseServiceName, SlowServiceName}) {
             check(removeService(setup, name), std::string("the test service ") + name + " is deleted");
             const DWORD error = lastOpenErrorAfterDelete(setup, name);
             const std::string seen = error == ERROR_SUCCESS ? "it still opens" : "error " + std::to_string(error);

@@ -4,11 +4,13 @@
 
 #include "QtDialogs.h"
 #include "dialogs/Rule.h"
+#include "dialogs/ServiceLogWindow.h"
 #include "dialogs/about.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPalette>
 #include <QTabWidget>
 #include <QTimer>
@@ -23,13 +25,13 @@ namespace {
 class RunningServiceManager final : public platform::ServiceManager
 {
 public:
-    Handle openManager() override { return this; }
-    Handle openService(Handle, const std::string &, std::uint32_t) override { return this; }
-    std::optional<std::uint32_t> queryState(Handle) override { return Running; }
-    bool start(Handle) override { return false; }
-    bool stop(Handle) override { return false; }
-    bool pause(Handle) override { return false; }
-    bool resume(Handle) override { return false; }
+    void openManager(Reply<Handle> done) override { done(this); }
+    void openService(Handle, const std::string &, std::uint32_t, Reply<Handle> done) override { done(this); }
+    void queryState(Handle, Reply<std::optional<std::uint32_t>> done) override { done(Running); }
+    void start(Handle, Reply<Outcome> done) override { done({}); }
+    void stop(Handle, Reply<Outcome> done) override { done({}); }
+    void pause(Handle, Reply<Outcome> done) override { done({}); }
+    void resume(Handle, Reply<Outcome> done) override { done({}); }
     void close(Handle) override {}
 };
 
@@ -91,6 +93,15 @@ int main(int argc, char **argv)
 
     QTimer::singleShot(1500, [&] {
         shoot(&form, QStringLiteral("service.png"));
+        form.ShowLog_lblClick();
+        if (auto *log = form.findChild<ServiceLogWindow *>()) {
+            // The log's first lines come from another process.
+            QEventLoop lines;
+            QTimer::singleShot(500, &lines, &QEventLoop::quit);
+            lines.exec();
+            shoot(log, QStringLiteral("log.png"));
+            log->close();
+        }
         form.PageControl1->setCurrentIndex(1);
         const char *names[] = {"general", "application", "management", "security", "ssl", "database"};
         for (int i = 0; i < 6; ++i) {

@@ -9,16 +9,17 @@ namespace vellamor {
 
 // Owns one handle of the service manager, of either kind, and closes it
 // through the manager that opened it: when it is reset, assigned over or goes
-// out of scope. It keeps the manager alive for as long as it holds the handle.
-// A null handle ("could not be opened") owns nothing.
+// out of scope. It does not keep the manager alive: a handle travels inside
+// the manager's own pending replies, and a manager that is gone has taken its
+// handles with it. A null handle ("could not be opened") owns nothing.
 class UniqueServiceHandle
 {
 public:
     using Handle = platform::ServiceManager::Handle;
 
     UniqueServiceHandle() = default;
-    UniqueServiceHandle(std::shared_ptr<platform::ServiceManager> manager, Handle handle)
-        : m_manager(handle ? std::move(manager) : nullptr), m_handle(handle)
+    UniqueServiceHandle(std::weak_ptr<platform::ServiceManager> manager, Handle handle)
+        : m_manager(handle ? std::move(manager) : std::weak_ptr<platform::ServiceManager>()), m_handle(handle)
     {
     }
     ~UniqueServiceHandle() { reset(); }
@@ -45,14 +46,16 @@ public:
     // Closes the handle now.
     void reset()
     {
-        if (m_handle && m_manager)
-            m_manager->close(m_handle);
+        if (m_handle) {
+            if (const auto manager = m_manager.lock())
+                manager->close(m_handle);
+        }
         m_handle = nullptr;
         m_manager.reset();
     }
 
 private:
-    std::shared_ptr<platform::ServiceManager> m_manager;
+    std::weak_ptr<platform::ServiceManager> m_manager;
     Handle m_handle = nullptr;
 };
 

@@ -120,7 +120,7 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 {
     // Every outside service has to be there before the first event can use it.
     if (!m_platform.dialogs || !m_platform.fileSystem || !m_platform.desktop || !m_platform.serviceManager ||
-        !m_platform.addressTable)
+        !m_platform.serviceLogs || !m_platform.addressTable)
         throw Error(QStringLiteral("The panel is missing one of its system services and cannot start"));
 
     PanelStyle::install();
@@ -305,6 +305,10 @@ QWidget *TForm3::buildServicePage()
     links->addSpacing(12);
     links->addWidget(UninstallService_lbl);
     links->addWidget(InstallService_lbl);
+    links->addSpacing(12);
+    // The server's log, for the reason a command failed.
+    ShowLog_lbl = named(new LinkLabel(tr("Show Log"), GroupBox3), "ShowLog_lbl");
+    links->addWidget(ShowLog_lbl);
     links->addStretch(1);
     manage->addStretch(1);
 
@@ -640,6 +644,7 @@ void TForm3::wireEvents()
     wire(ResumeService_lbl, &LinkLabel::clicked, &TForm3::ResumeService_lblClick);
     wire(UninstallService_lbl, &LinkLabel::clicked, &TForm3::UninstallService_lblClick);
     wire(InstallService_lbl, &LinkLabel::clicked, &TForm3::InstallService_lblClick);
+    wire(ShowLog_lbl, &LinkLabel::clicked, &TForm3::ShowLog_lblClick);
 
     wire(Timer1, &QTimer::timeout, &TForm3::Timer1Timer);
     wire(Timer2, &QTimer::timeout, &TForm3::Timer2Timer);

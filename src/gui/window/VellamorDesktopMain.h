@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -37,6 +38,7 @@ namespace vellamor {
 class HeaderBand;
 class LinkLabel;
 class RuleListModel;
+class ServiceLogWindow;
 class StatusThread;
 class SvgPicture;
 struct ManagementCommand;
@@ -103,6 +105,7 @@ public:
     void ResumeService_lblClick();
     void UninstallService_lblClick();
     void InstallService_lblClick();
+    void ShowLog_lblClick();
     void Timer1Timer();
     void Timer2Timer();
     void Timer3Timer();
@@ -170,6 +173,7 @@ public:
     LinkLabel *ResumeService_lbl = nullptr;
     LinkLabel *UninstallService_lbl = nullptr;
     LinkLabel *InstallService_lbl = nullptr;
+    LinkLabel *ShowLog_lbl = nullptr;
 
     // Configuration page
     QWidget *TabSheet4Config = nullptr;
@@ -299,7 +303,18 @@ private:
     QColor m_statusCaptionColour{Qt::black};
     struct ServiceCommand;
     void runServiceCommand(const ServiceCommand &command);
+    void finishServiceCommand(const ServiceCommand &command, const platform::ServiceManager::Outcome &outcome);
+    // The service may have changed its state: show it now.
+    void serviceMayHaveChanged();
     platform::ServiceManager *serviceManager() const;
+    template<class T> platform::ServiceManager::Reply<T> serviceReply(std::function<void(T)> then);
+    platform::ServiceManager::Reply<platform::ServiceManager::Handle>
+    serviceHandleReply(std::function<void(UniqueServiceHandle)> then);
+    bool m_serviceOpening = false;     // the monitor's handles are on their way
+    bool m_serviceQueryBusy = false;   // a status query is under way
+    bool m_serviceQueryAgain = false;  // ...and the service changed since it was sent
+    bool m_serviceCommandBusy = false; // a command waits for its answer
+    QPointer<ServiceLogWindow> m_serviceLog;
     // -- management ---------------------------------------------------------------
     void showUsersStatusUnknown();
     // One management command with the current target, without waiting for it;
