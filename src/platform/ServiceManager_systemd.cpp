@@ -97,9 +97,14 @@ public:
 
     ~SystemdConnection() override
     {
-        // A connect still under way finishes on its own thread and is dropped
-        // with the process; the replies still due are dropped with this object.
-        if (m_state == State::Connected && QCoreApplication::instance())
+        // A connect still under way is waited for: left running, it races the
+        // D-Bus library's own teardown at exit and can crash the process. The
+        // replies still due are dropped with this object.
+        if (m_connecting) {
+            m_connecting->wait();
+            delete m_connecting;
+        }
+        if (m_state != State::Idle && QCoreApplication::instance())
             QDBusConnection::disconnectFromBus(m_name);
     }
 
@@ -202,8 +207,13 @@ private:
                                             : QDBusConnection::connectToBus(address, name);
             connected->store(bus.isConnected());
         });
-        connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-        connect(thread, &QThread::finished, this, [this, connected] { whenConnected(connected->load()); });
+        connect(thread, &QThread::finished, this, [this, thread, connected] {
+            if (m_connecting == thread)
+                m_connecting = nullptr;
+            thread->deleteLater();
+            whenConnected(connected->load());
+        });
+        m_connecting = thread;
         thread->start();
     }
 
@@ -283,8 +293,9 @@ private:
     QString m_name;
     State m_state = State::Idle;
     std::vector<std::function<void(QDBusConnection *)>> m_waiting;
-    bool m_following = false;      // on the current connection
-    QSet<QString> m_followedPaths; // on the current connection
+    bool m_following = false;        // on the current connection
+    QThread *m_connecting = nullptr; // the connect under way, if any
+    QSet<QString> m_followedPaths;   // on the current connection
     std::map<Handle, std::unique_ptr<Entry>> m_handles;
 };
 
