@@ -1,5 +1,6 @@
 #include "RuleLine.h"
 
+#include "RuleAnalysis.h"
 #include "bindings/SystemAddresses.h"
 
 #include <QStringList>
@@ -93,6 +94,53 @@ RuleLineResult buildRuleLine(const RuleEntry &entry)
         break;
     }
     return {line, QString()};
+}
+
+std::optional<RuleEntry> ruleEntryFromLine(const QString &line)
+{
+    const RuleLineParts parts = parseRuleLine(line.toLatin1());
+    if (!parts.inGrammar())
+        return std::nullopt;
+
+    // A masked field shows each group in three positions, blanks after the
+    // digits, so the text read back from it is the text put in.
+    const auto addressField = [](QStringView address) {
+        QStringList groups;
+        for (QStringView group : address.split(u'.'))
+            groups << group.toString().leftJustified(3, u' ');
+        return groups.join(u'.');
+    };
+    const auto digitsField = [](QStringView digits) { return digits.toString().leftJustified(3, u' '); };
+
+    RuleEntry entry;
+    entry.ruleType = parts.accept ? QStringLiteral("ACCEPT") : QStringLiteral("REJECT");
+    const QStringView rest = QStringView(line).sliced(line.indexOf(u' ') + 1);
+    switch (parts.form) {
+    case RuleForm::Outside:
+        return std::nullopt;
+    case RuleForm::AllAddresses:
+        entry.target = RuleTarget::AllIPs;
+        break;
+    case RuleForm::Address:
+        entry.target = RuleTarget::SingleIP;
+        entry.singleip = addressField(rest);
+        break;
+    case RuleForm::Block: {
+        const qsizetype slash = rest.indexOf(u'/');
+        entry.target = RuleTarget::CidrBlock;
+        entry.cidr1 = addressField(rest.first(slash));
+        entry.cidr2 = digitsField(rest.sliced(slash + 1));
+        break;
+    }
+    case RuleForm::Range: {
+        const qsizetype dash = rest.indexOf(u'-');
+        entry.target = RuleTarget::IpRange;
+        entry.range1 = addressField(rest.first(dash));
+        entry.range2 = digitsField(rest.sliced(dash + 1));
+        break;
+    }
+    }
+    return entry;
 }
 
 } // namespace vellamor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace vellamor {
 
@@ -43,5 +44,11 @@ bool IsValidIP(const QString &address);
 // e.g. "REJECT 10.0.0.0/8" or "ACCEPT 192.168.1.10-20". Values go into the
 // line as typed, leading zeros included.
 RuleLineResult buildRuleLine(const RuleEntry &entry);
+
+// The entry that builds this very line, its fields as the dialog shows them,
+// or nothing when the line is not in the dialog's grammar (see
+// RuleAnalysis.h). "0.0.0.0" reads as All IPs; the fields of the other modes
+// stay empty.
+std::optional<RuleEntry> ruleEntryFromLine(const QString &line);
 
 } // namespace vellamor
