@@ -6,12 +6,14 @@ class QWidget;
 
 namespace vellamor::platform {
 
-enum class Buttons { Ok, YesNo };
+// SaveDiscardCancel is the question before unsaved changes would be lost.
+enum class Buttons { Ok, YesNo, SaveDiscardCancel };
 enum class Icon { None, Error, Question, Information, Warning };
 
 // The answers keep the numbers the classic message box API uses, so the
-// code that asks reads like the code that answers (IDYES is 6).
-enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+// code that asks reads like the code that answers (IDYES is 6). That API has
+// no Save and Discard: theirs lie past its range.
+enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7, Save = 100, Discard = 101 };
 
 // Modal message boxes and file pickers. The panel asks through this interface
 // only, so tests can answer every box in advance and see what was shown.

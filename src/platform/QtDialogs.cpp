@@ -31,6 +31,10 @@ Answer QtDialogs::messageBox(QWidget *owner, const QString &text, const QString 
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
+    } else if (buttons == Buttons::SaveDiscardCancel) {
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
@@ -46,8 +50,21 @@ Answer QtDialogs::messageBox(QWidget *owner, const QString &text, const QString 
         return Answer::No;
     case QMessageBox::Ok:
         return Answer::Ok;
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
     default:
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        // A box closed without a button: the answer that changes nothing.
+        switch (buttons) {
+        case Buttons::YesNo:
+            return Answer::No;
+        case Buttons::SaveDiscardCancel:
+            return Answer::Cancel;
+        case Buttons::Ok:
+            break;
+        }
+        return Answer::Ok;
     }
 }
 

@@ -20,12 +20,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
+
+#include <functional>
 
 using namespace vellamor;
 using namespace vellamor::test;
@@ -100,6 +104,10 @@ private Q_SLOTS:
     void aboutOpensAFreshBoxEachTime();
     void exitAndToolButtonCloseTheWindow_data();
     void exitAndToolButtonCloseTheWindow();
+    void editsMarkTheWindowModified_data();
+    void editsMarkTheWindowModified();
+    void unsavedChangesAskBeforeClosing_data();
+    void unsavedChangesAskBeforeClosing();
 };
 
 void TestMainWindow::controlsHaveTheirCaptionsAndDefaults_data()
@@ -110,6 +118,7 @@ void TestMainWindow::controlsHaveTheirCaptionsAndDefaults_data()
     const std::pair<const char *, const char *> rows[] = {
         {"Intelligent1", "System"},
         {"Exit1", "Exit"},
+        {"ReloadUsers1", "Reload Users on Server"},
         {"Help1", "Help"},
         {"IntelligentPorts1", "Check for updates"},
         {"About1", "About"},
@@ -183,7 +192,9 @@ void TestMainWindow::startsOnTheServicePageWithNoNodeSelected()
 {
     FakePlatform fake;
     TForm3 form(fake.platform());
-    QCOMPARE(form.windowTitle(), QStringLiteral("Vellamor Cloud Server"));
+    // The caption as the desktop shows it: no mark of unsaved changes yet.
+    form.winId();
+    QCOMPARE(form.windowHandle()->title(), QStringLiteral("Vellamor Cloud Server"));
     QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1MainService);
     QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("Service"));
     QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("Configuration"));
@@ -482,6 +493,112 @@ void TestMainWindow::exitAndToolButtonCloseTheWindow()
     QVERIFY(!form.isVisible());
     // Nothing keeps ticking behind a closed window.
     QVERIFY(!form.Timer2->isActive());
+}
+
+void TestMainWindow::editsMarkTheWindowModified_data()
+{
+    using Step = std::function<void(TForm3 &)>;
+    QTest::addColumn<Step>("edit");
+    QTest::addColumn<Step>("undo"); // brings the window back to what was loaded
+    QTest::newRow("field") << Step([](TForm3 &f) { QTest::keyClicks(f.lport, QStringLiteral("9")); })
+                           << Step([](TForm3 &f) { QTest::keyClick(f.lport, Qt::Key_Backspace); });
+    QTest::newRow("policy") << Step([](TForm3 &f) { f.PolicyAccept_radio->click(); })
+                            << Step([](TForm3 &f) { f.PolicyReject_radio->click(); });
+    QTest::newRow("address list") << Step([](TForm3 &f) { f.ActivateOnAll_chk2->click(); }) << Step();
+    QTest::newRow("rules") << Step([](TForm3 &f) { f.Button3->click(); }) << Step();
+}
+
+void TestMainWindow::editsMarkTheWindowModified()
+{
+    using Step = std::function<void(TForm3 &)>;
+    QFETCH(Step, edit);
+    QFETCH(Step, undo);
+    FakePlatform fake;
+    QFile rules(fake.path(QStringLiteral("rules.txt")));
+    QVERIFY(rules.open(QIODevice::WriteOnly) && rules.write("POLICY REJECT\r\nACCEPT 10.0.0.1\r\n") > 0);
+    rules.close();
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    form.lport->setCursorPosition(form.lport->text().size());
+    QVERIFY(!form.isWindowModified());
+
+    edit(form);
+    QTRY_VERIFY(form.isWindowModified());
+    if (undo) {
+        undo(form);
+        QTRY_VERIFY(!form.isWindowModified());
+    }
+}
+
+// Closing with unsaved changes, by each of the three ways, and each answer.
+void TestMainWindow::unsavedChangesAskBeforeClosing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("password"); // null: the default stays
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("savedPort"); // in gc.xml afterwards; empty: no gc.xml
+
+    using A = platform::Answer;
+    QTest::newRow("no changes") << "close" << false << 0 << QString() << true << "";
+    QTest::newRow("Discard, Exit") << "menu" << true << int(A::Discard) << QString() << true << "";
+    QTest::newRow("Cancel, tool button") << "toolbar" << true << int(A::Cancel) << QString() << false << "";
+    QTest::newRow("Save, close box") << "close" << true << int(A::Save) << QString() << true << "889";
+    QTest::newRow("Save refused") << "menu" << true << int(A::Save) << "" << false << "";
+}
+
+void TestMainWindow::unsavedChangesAskBeforeClosing()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, edit);
+    QFETCH(int, answer);
+    QFETCH(QString, password);
+    QFETCH(bool, closes);
+    QFETCH(QString, savedPort);
+
+    FakePlatform fake;
+    for (const char *name : {"default.key", "default.cer"}) {
+        QFile file(fake.path(QLatin1StringView(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    if (!password.isNull())
+        form.ServerPass_txt->setText(password);
+    if (edit) {
+        form.lport->setText(QStringLiteral("889"));
+        QTRY_VERIFY(form.isWindowModified());
+        QCOMPARE(form.windowHandle()->title(), QStringLiteral("Vellamor Cloud Server*"));
+    }
+    if (answer)
+        fake.dialogs->answerNext(platform::Answer(answer));
+
+    if (how == QLatin1String("menu"))
+        form.Exit1->trigger();
+    else if (how == QLatin1String("toolbar"))
+        QTest::mouseClick(form.ToolButton9, Qt::LeftButton);
+    else
+        form.close();
+
+    if (!edit) {
+        QVERIFY(fake.dialogs->boxes.isEmpty());
+    } else {
+        const ShownBox &question = fake.dialogs->boxes.first();
+        QCOMPARE(question.text, QStringLiteral("The settings have unsaved changes. Save them before closing?"));
+        QCOMPARE(question.caption, QStringLiteral("Confirmation"));
+        QCOMPARE(question.buttons, platform::Buttons::SaveDiscardCancel);
+        QCOMPARE(question.owner.data(), &form);
+    }
+    // A Save sends its rules reload before the window goes.
+    QTRY_COMPARE(form.isVisible(), !closes);
+    QCOMPARE(form.isWindowModified(), edit && savedPort.isEmpty());
+    QFile config(fake.path(QStringLiteral("gc.xml")));
+    QCOMPARE(config.exists(), !savedPort.isEmpty());
+    if (config.open(QIODevice::ReadOnly))
+        QVERIFY(config.readAll().contains("<port>" + savedPort.toLatin1() + "</port>"));
 }
 
 QTEST_MAIN(TestMainWindow)

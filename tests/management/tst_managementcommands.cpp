@@ -5,7 +5,11 @@
 #include "Panel.h"
 #include "management/ManagementExchange.h"
 
+#include <QAction>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -179,6 +183,56 @@ private Q_SLOTS:
         QCOMPARE(box.icon, Icon::None);
         QCOMPARE(box.owner.data(), panel.form.get());
         QTRY_COMPARE(server.requests(), serverUp ? QList<QByteArray>{"USERSRELOAD pw\r\n"} : QList<QByteArray>{});
+    }
+
+    // System > "Reload Users on Server" is there while the window knows a
+    // management target, and goes through Timer1 with its notice.
+    void usersReloadFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("portKnown");
+        QTest::newRow("port known") << true;
+        QTest::newRow("no port") << false;
+    }
+    void usersReloadFromTheMenu()
+    {
+        QFETCH(bool, portKnown);
+        ManagementServer server;
+        QVERIFY(server.listen());
+        QSignalSpy closed(&server, &ManagementServer::connectionClosed);
+        Panel panel;
+        panel.target(QStringLiteral("127.0.0.1"), portKnown ? server.port() : 0, QStringLiteral("pw"));
+        Q_EMIT panel.form->Intelligent1->aboutToShow();
+        QCOMPARE(panel.form->ReloadUsers1->isEnabled(), portKnown);
+
+        panel.form->ReloadUsers1->trigger();
+        if (!portKnown) {
+            QVERIFY(!panel.form->Timer1->isActive());
+            return;
+        }
+        QTRY_COMPARE(panel.fake.dialogs->boxes.size(), 1);
+        QCOMPARE(panel.fake.dialogs->boxes.first().text, QStringLiteral("Signal sent to server for reloading users"));
+        QTRY_COMPARE(closed.size(), 1);
+        QCOMPARE(server.requests(), QList<QByteArray>{"USERSRELOAD pw\r\n"});
+    }
+
+    // "Save" in the question before closing runs the ordinary Save, whose
+    // rules reload still reaches the server: the window closes after it.
+    void saveOnCloseSendsTheRulesReloadFirst()
+    {
+        ManagementServer server;
+        QVERIFY(server.listen());
+        Panel panel;
+        for (const char *name : {"default.key", "default.cer"}) {
+            QFile file(panel.fake.path(QLatin1StringView(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        panel.form->FormCreate();
+        panel.form->mport->setText(QString::number(server.port()));
+        panel.fake.dialogs->answerNext(vellamor::platform::Answer::Save);
+        QVERIFY(!panel.form->close());
+        QVERIFY(panel.form->Timer2->isActive());
+        QTRY_VERIFY(!panel.form->Timer2->isActive()); // closed, and shut down
+        QCOMPARE(server.requests(), QList<QByteArray>{"RULESRELOAD 71!*9203&6##\r\n"});
     }
 
     // Closing the window abandons a command under way, and a users reload

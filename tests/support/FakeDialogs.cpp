@@ -11,7 +11,15 @@ platform::Answer FakeDialogs::messageBox(QWidget *owner, const QString &text, co
         whileShown(box);
     if (!answers.isEmpty())
         return answers.dequeue();
-    return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+    switch (buttons) {
+    case platform::Buttons::YesNo:
+        return platform::Answer::No;
+    case platform::Buttons::SaveDiscardCancel:
+        return platform::Answer::Cancel;
+    case platform::Buttons::Ok:
+        break;
+    }
+    return platform::Answer::Ok;
 }
 
 QString FakeDialogs::openFile(QWidget *owner, const QString &)

@@ -23,7 +23,7 @@ struct ShownBox
 };
 
 // Records every box and answers from a script. Without a scripted answer a
-// Yes/No box answers No and an OK box answers OK. File pickers answer from
+// Yes/No box answers No, a Save/Discard/Cancel box Cancel and an OK box OK. File pickers answer from
 // their own queues (empty text = the user cancelled).
 class FakeDialogs final : public platform::Dialogs
 {

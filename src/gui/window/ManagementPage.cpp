@@ -81,6 +81,22 @@ void TForm3::stopBackgroundWork()
     m_managementCommands = nullptr;
 }
 
+void TForm3::updateUsersReloadAction()
+{
+    // Port 0 (or a stored port whose low 16 bits are 0) and an empty host
+    // reach no server.
+    ReloadUsers1->setEnabled(!ManagementSettings.Host.isEmpty() && (ManagementSettings.Port & 0xFFFF) != 0);
+}
+
+void TForm3::ReloadUsers1Click()
+{
+    // Through the one-shot timer, like the rules reload after a Save: the
+    // menu closes first, then the command goes out and its notice shows.
+    updateUsersReloadAction();
+    if (ReloadUsers1->isEnabled())
+        Timer1->start();
+}
+
 void TForm3::Timer1Timer()
 {
     Timer1->stop();

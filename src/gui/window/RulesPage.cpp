@@ -55,6 +55,11 @@ void TForm3::LoadRules()
     m_rules->appendLines(content.rules);
 }
 
+const QList<QByteArray> &TForm3::ruleLines() const
+{
+    return m_rules->lines();
+}
+
 void TForm3::SaveRules()
 {
     const Policy policy = PolicyAccept_radio->isChecked() ? Policy::Accept : Policy::Reject;

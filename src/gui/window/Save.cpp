@@ -58,10 +58,12 @@ void TForm3::Button1Click()
     // Either raises (the standard error box shows why) and ends the save here:
     // no reload is asked for and no success is reported for an unwritten file.
     SaveGlobalConfig();
+    updateUsersReloadAction();
     // The users count follows the management service just saved, from the
     // poller's next cycle on, instead of polling the old target until restart.
     retargetStatusPoller();
     SaveRules();
+    rememberSavedState();
     Timer3->start();
     m_platform.dialogs->messageBox(this, kInformation, QStringLiteral("Information"), platform::Buttons::Ok,
                                    platform::Icon::None);

@@ -125,7 +125,8 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
     PanelStyle::install();
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(kMainWindowCaption);
+    // The mark shows unsaved changes, the standard way of the desktop.
+    setWindowTitle(QString(kMainWindowCaption) + QStringLiteral("[*]"));
     setWindowIcon(icon("app"));
 
     buildMenus();
@@ -154,6 +155,8 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
     // The white groups, the navy links, the rules' colours: set here for the
     // palette in use.
     setUpAccessibility();
+    watchForChanges();
+    rememberSavedState();
 
     // The window opens a little larger than its classic 507 x 384 client area:
     // today's default fonts need the room.
@@ -167,6 +170,10 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 TForm3::~TForm3()
 {
     shutDown();
+    // The controls go after this body has run, and some of them signal on
+    // their way (a list's model resets): nothing of this window may answer.
+    for (QObject *child : findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, this, nullptr);
 }
 
 void TForm3::shutDown()
@@ -189,6 +196,9 @@ void TForm3::buildMenus()
     // A menu bar shows a menu's icon instead of its title, so the System menu
     // title stays text only; its items carry the icons.
     Intelligent1 = named(MainMenu1->addMenu(tr("System")), "Intelligent1");
+    ReloadUsers1 = named(Intelligent1->addAction(icon("reload-users"), tr("Reload Users on Server")), "ReloadUsers1");
+    ReloadUsers1->setEnabled(false);
+    N1 = named(Intelligent1->addSeparator(), "N1");
     Exit1 = named(Intelligent1->addAction(icon("exit"), tr("Exit")), "Exit1");
 
     Help1 = named(MainMenu1->addMenu(tr("Help")), "Help1");
@@ -620,6 +630,9 @@ void TForm3::wireEvents()
     });
 
     wire(Exit1, &QAction::triggered, &TForm3::Exit1Click);
+    wire(ReloadUsers1, &QAction::triggered, &TForm3::ReloadUsers1Click);
+    // The target may have changed since the last load or save (a test, a tool).
+    connect(Intelligent1, &QMenu::aboutToShow, this, [this] { updateUsersReloadAction(); });
     wire(IntelligentPorts1, &QAction::triggered, &TForm3::IntelligentPorts1Click);
     wire(About1, &QAction::triggered, &TForm3::About1Click);
     wire(Delete1, &QAction::triggered, &TForm3::Delete1Click);
@@ -678,6 +691,9 @@ void TForm3::FormCreate()
         LoadGlobalConfig();
         LoadRules();
     });
+    updateUsersReloadAction();
+    // What start-up loaded is what the files hold: no changes yet.
+    rememberSavedState();
 }
 
 void TForm3::FormActivate()
@@ -757,6 +773,12 @@ void TForm3::afterFirstPaint(std::function<void()> work)
 
 void TForm3::closeEvent(QCloseEvent *event)
 {
+    bool mayClose = true;
+    guarded([this, &mayClose] { mayClose = confirmClose(); });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
     shutDown();
     event->accept();
 }

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -53,6 +54,7 @@ struct ManagementCommand;
 //   ServicePage.cpp        the service monitor and its commands (core: service/)
 //   ManagementPage.cpp     the poller hand-off and the reload commands (core: management/)
 //   Save.cpp               Save, the digit filter, the browse buttons
+//   UnsavedChanges.cpp     the modified mark and the question before closing
 class TForm3 : public QMainWindow
 {
     Q_OBJECT
@@ -84,6 +86,7 @@ public:
     void FormActivate();
     void TreeView1Change(QTreeWidgetItem *node);
     void Exit1Click();
+    void ReloadUsers1Click();
     void IntelligentPorts1Click();
     void About1Click();
     void Button1Click(); // Save
@@ -139,6 +142,8 @@ public:
     // --- Controls ---------------------------------------------------------------
     QMenuBar *MainMenu1 = nullptr;
     QMenu *Intelligent1 = nullptr;
+    QAction *ReloadUsers1 = nullptr; // "Reload Users on Server": starts Timer1
+    QAction *N1 = nullptr;
     QAction *Exit1 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *IntelligentPorts1 = nullptr;
@@ -297,6 +302,8 @@ private:
     // -- bindings -------------------------------------------------------------
     // -- rules ------------------------------------------------------------------
     RuleListModel *m_rules = nullptr;
+    // The rule lines as Save writes them, in list order.
+    const QList<QByteArray> &ruleLines() const;
     // -- service ----------------------------------------------------------------
     // The status caption's colour as the display table gives it; it is shown
     // in the nearest shade that reads well on the palette in use.
@@ -317,12 +324,34 @@ private:
     QPointer<ServiceLogWindow> m_serviceLog;
     // -- management ---------------------------------------------------------------
     void showUsersStatusUnknown();
+    // The users reload is offered while the window knows where to send it.
+    void updateUsersReloadAction();
     // One management command with the current target, without waiting for it;
     // whenDone runs on this thread once it has been sent or has failed.
     void startManagementCommand(const ManagementCommand &command, std::function<void()> whenDone);
     // Parent of the commands still under way; deleting it abandons them.
     QObject *m_managementCommands = nullptr;
     // -- save ---------------------------------------------------------------------
+    // -- unsaved changes ------------------------------------------------------
+    // Everything a Save writes, as the controls hold it.
+    struct SavedState
+    {
+        QStringList texts;
+        QList<QStringList> lists;
+        QList<bool> choices;
+        QList<QByteArray> rules;
+        friend bool operator==(const SavedState &, const SavedState &) = default;
+    };
+    SavedState currentState() const;
+    void watchForChanges();
+    void rememberSavedState();
+    void scheduleModifiedCheck();
+    void updateModified();
+    // Asks before unsaved changes are lost: true when the window may close now.
+    bool confirmClose();
+    SavedState m_savedState;
+    bool m_modifiedCheckPending = false;
+    bool m_closeConfirmed = false;
 };
 
 } // namespace vellamor
