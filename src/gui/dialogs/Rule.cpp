@@ -173,6 +173,31 @@ QString TForm33::GetRule()
     return RuleLine;
 }
 
+void TForm33::ShowRule(const RuleEntry &entry)
+{
+    setWindowTitle(tr("Edit Rule"));
+    Button3->setText(tr("OK"));
+    RuleType->setCurrentIndex(RuleType->findText(entry.ruleType));
+    const auto fill = [](QLineEdit *field, const QString &text) {
+        if (!text.isEmpty())
+            field->setText(text);
+    };
+    fill(singleip, entry.singleip);
+    fill(cidr1, entry.cidr1);
+    fill(cidr2, entry.cidr2);
+    fill(range1, entry.range1);
+    fill(range2, entry.range2);
+    QRadioButton *mode = RadioButton4;
+    if (entry.target == RuleTarget::SingleIP)
+        mode = RadioButton1;
+    else if (entry.target == RuleTarget::CidrBlock)
+        mode = RadioButton2;
+    else if (entry.target == RuleTarget::IpRange)
+        mode = RadioButton3;
+    mode->setChecked(true);
+    mode->setFocus();
+}
+
 QColor TForm33::enabledFieldColour()
 {
     // The system's window colour: white on a classic desktop.

@@ -33,6 +33,11 @@ public:
     // empty text when the user cancelled or closed it.
     QString GetRule();
 
+    // Turns the dialog into the editor of an existing rule, before GetRule:
+    // the fields show the entry, the caption reads "Edit Rule" and the
+    // accepting button "OK".
+    void ShowRule(const RuleEntry &entry);
+
     // Background of an enabled field and of a disabled one.
     static QColor enabledFieldColour();
     static QColor disabledFieldColour();

@@ -1,5 +1,6 @@
 #include "VellamorDesktopMain.h"
 
+#include "widgets/Colours.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/PanelColours.h"
 #include "widgets/SvgPicture.h"
@@ -60,7 +61,8 @@ void TForm3::setUpAccessibility()
     describe(ServerPass_txt, tr("Management Server Password"));
     describe(ConfirmServerPass_txt, tr("Confirm Password"));
     describe(RulesList, GroupBox12->title(),
-             tr("The rules in the order the server applies them; Delete Rule is in the context menu"));
+             tr("The rules in the order the server applies them; Enter edits the selected rule, Ctrl+Up and "
+                "Ctrl+Down move it; Delete Rule is in the context menu"));
     describe(KeyFile_txt, GroupBox14->title());
     describe(SpeedButton6, tr("Choose the key file"));
     describe(CertFile_txt, GroupBox15->title());
@@ -110,6 +112,8 @@ void TForm3::applyColours()
     GroupBox12->setAutoFillBackground(true);
     setColour(GroupBox12, QPalette::Window, colours.rulesGroup);
     setColour(RulesList, QPalette::Base, colours.rulesList);
+    setColour(PolicyNote_lbl, QPalette::WindowText,
+              readableOn(QColor(kWarningText), GroupBox10->palette().color(QPalette::Window)));
 }
 
 void TForm3::changeEvent(QEvent *event)

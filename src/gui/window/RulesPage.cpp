@@ -3,12 +3,18 @@
 #include "common/Paths.h"
 #include "config/AtomicFile.h"
 #include "dialogs/Rule.h"
+#include "dialogs/RuleTextEditor.h"
+#include "rules/RuleLine.h"
 #include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
+#include "widgets/RuleFilterModel.h"
+#include "widgets/RuleListView.h"
 
 #include <QAbstractProxyModel>
+#include <QAction>
 #include <QItemSelectionModel>
-#include <QListView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 
 namespace vellamor {
@@ -96,6 +102,116 @@ void TForm3::Delete1Click()
     const QModelIndex rule = toRuleSet(selected.first());
     if (rule.isValid())
         m_rules->removeRows(rule.row(), 1);
+}
+
+QModelIndex TForm3::selectedRule() const
+{
+    const QModelIndexList selected = RulesList->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QModelIndex() : toRuleSet(selected.first());
+}
+
+void TForm3::EditRule1Click()
+{
+    const QPersistentModelIndex rule = selectedRule();
+    if (!rule.isValid())
+        return;
+    const QString text = RuleListModel::textOf(m_rules->line(rule.row()));
+
+    // A rule the Add Rule dialog could have written opens there, filled in;
+    // any other line in a plain editor, since the file takes any text.
+    QString edited;
+    if (const std::optional<RuleEntry> entry = ruleEntryFromLine(text)) {
+        TForm33 dialog(*m_platform.dialogs, this);
+        dialog.ShowRule(*entry);
+        edited = dialog.GetRule();
+        if (edited.isEmpty())
+            return;
+    } else {
+        TRuleTextEditor editor(*m_platform.dialogs, this);
+        const std::optional<QString> line = editor.EditLine(text);
+        if (!line)
+            return;
+        edited = *line;
+    }
+    // An unchanged text keeps the file's own bytes.
+    if (!rule.isValid() || edited == text)
+        return;
+    m_rules->replaceLine(rule.row(), RuleListModel::bytesOf(edited));
+    const QModelIndex shown = inView(RulesList->model(), rule);
+    if (shown.isValid())
+        RulesList->scrollTo(shown);
+}
+
+void TForm3::MoveRuleUp1Click()
+{
+    const QModelIndex current = RulesList->selectionModel()->selectedIndexes().value(0);
+    if (current.isValid())
+        moveShownRule(current.row(), current.row() - 1);
+}
+
+void TForm3::MoveRuleDown1Click()
+{
+    const QModelIndex current = RulesList->selectionModel()->selectedIndexes().value(0);
+    if (current.isValid())
+        moveShownRule(current.row(), current.row() + 2);
+}
+
+void TForm3::moveShownRule(int row, int before)
+{
+    const QPersistentModelIndex rule = toRuleSet(m_shownRules->index(row, 0));
+    if (!m_shownRules->moveRule(row, before))
+        return;
+    // The moved rule stays selected and in sight.
+    const QModelIndex shown = inView(RulesList->model(), rule);
+    RulesList->setCurrentIndex(shown);
+    RulesList->scrollTo(shown);
+}
+
+void TForm3::RulesFilter_txtChange()
+{
+    // The rule the user selected stays selected while it shows, and is
+    // selected again when it shows again; while it is hidden nothing is
+    // selected, so that Delete never hits a rule the user did not choose.
+    m_filtering = true;
+    m_shownRules->setFindText(RulesFilter_txt->text());
+    m_filtering = false;
+    const QModelIndex shown = m_keptRule.isValid() ? inView(RulesList->model(), m_keptRule) : QModelIndex();
+    if (shown.isValid()) {
+        RulesList->setCurrentIndex(shown);
+        RulesList->scrollTo(shown, QAbstractItemView::PositionAtCenter);
+    } else {
+        RulesList->clearSelection();
+    }
+    updateRuleActions();
+}
+
+void TForm3::ruleSelectionChanged()
+{
+    if (m_filtering)
+        return;
+    const QModelIndex selected = selectedRule();
+    if (selected.isValid() || !m_shownRules->isFiltering())
+        m_keptRule = selected;
+    updateRuleActions();
+}
+
+void TForm3::updateRuleActions()
+{
+    const QModelIndex current = RulesList->selectionModel()->selectedIndexes().value(0);
+    const int shown = RulesList->model()->rowCount();
+    EditRule1->setEnabled(current.isValid());
+    MoveRuleUp1->setEnabled(current.isValid() && current.row() > 0);
+    MoveRuleDown1->setEnabled(current.isValid() && current.row() < shown - 1);
+}
+
+void TForm3::showRuleChecks()
+{
+    const RuleSetAnalysis &checks = m_shownRules->analysis();
+    const int count = checks.needingAttention;
+    RulesAttention_lbl->setText(count == 1 ? tr("1 rule needs attention") : tr("%1 rules need attention").arg(count));
+    RulesAttention_lbl->setVisible(count > 0);
+    RulesAttentionIcon_lbl->setVisible(count > 0);
+    PolicyNote_lbl->setVisible(PolicyReject_radio->isChecked() && !checks.anyAccepting);
 }
 
 } // namespace vellamor

@@ -1,6 +1,7 @@
 #include "VellamorDesktopMain.h"
 
 #include "management/ManagementProtocol.h"
+#include "rules/RuleListModel.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -22,7 +23,28 @@ QStringList entriesOf(const QListWidget *list)
     return entries;
 }
 
+// Lines that still share their bytes with the saved ones (all but those
+// edited since) compare by address, so a rule set of 100,000 lines compares
+// in a walk over its rows.
+bool sameLines(const QList<QByteArray> &a, const QList<QByteArray> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.constData() == b.constData())
+        return true;
+    for (qsizetype row = 0; row < a.size(); ++row) {
+        if (a[row].constData() != b[row].constData() && a[row] != b[row])
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+bool TForm3::sameState(const SavedState &a, const SavedState &b)
+{
+    return a.texts == b.texts && a.lists == b.lists && a.choices == b.choices && sameLines(a.rules, b.rules);
+}
 
 TForm3::SavedState TForm3::currentState() const
 {
@@ -48,8 +70,8 @@ void TForm3::watchForChanges()
     for (QCheckBox *box : {ActivateOnAll_chk, ActivateOnAll_chk2})
         connect(box, &QCheckBox::toggled, this, check);
     connect(PolicyAccept_radio, &QRadioButton::toggled, this, check);
-    for (const QAbstractItemModel *model :
-         {SystemIPS->model(), SelectedIPs->model(), SystemIPS2->model(), SelectedIPs2->model(), RulesList->model()}) {
+    for (const QAbstractItemModel *model : {SystemIPS->model(), SelectedIPs->model(), SystemIPS2->model(),
+                                            SelectedIPs2->model(), static_cast<QAbstractItemModel *>(m_rules)}) {
         connect(model, &QAbstractItemModel::rowsInserted, this, check);
         connect(model, &QAbstractItemModel::rowsRemoved, this, check);
         connect(model, &QAbstractItemModel::rowsMoved, this, check);
@@ -80,7 +102,7 @@ void TForm3::scheduleModifiedCheck()
 void TForm3::updateModified()
 {
     // An edit undone by hand brings the window back to what was saved.
-    setWindowModified(currentState() != m_savedState);
+    setWindowModified(!sameState(currentState(), m_savedState));
 }
 
 bool TForm3::confirmClose()

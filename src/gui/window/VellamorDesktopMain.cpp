@@ -10,6 +10,8 @@
 #include "widgets/HeaderBand.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/PanelStyle.h"
+#include "widgets/RuleFilterModel.h"
+#include "widgets/RuleListView.h"
 #include "widgets/SvgIconEngine.h"
 #include "widgets/SvgPicture.h"
 
@@ -28,6 +30,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -207,7 +210,18 @@ void TForm3::buildMenus()
     About1 = named(Help1->addAction(icon("about"), tr("About")), "About1");
 
     PopupMenu1 = named(new QMenu(this), "PopupMenu1");
+    EditRule1 = named(PopupMenu1->addAction(icon("edit"), tr("Edit Rule")), "EditRule1");
     Delete1 = named(PopupMenu1->addAction(icon("delete"), tr("Delete Rule")), "Delete1");
+    N2 = named(PopupMenu1->addSeparator(), "N2");
+    MoveRuleUp1 = named(PopupMenu1->addAction(icon("move-up"), tr("Move Up")), "MoveRuleUp1");
+    MoveRuleDown1 = named(PopupMenu1->addAction(icon("move-down"), tr("Move Down")), "MoveRuleDown1");
+    // The keys work in the rule list (added to it with the list); the menu
+    // shows them beside the items.
+    EditRule1->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    MoveRuleUp1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+    MoveRuleDown1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+    for (QAction *action : {EditRule1, MoveRuleUp1, MoveRuleDown1})
+        action->setShortcutContext(Qt::WidgetShortcut);
 }
 
 void TForm3::buildToolBar()
@@ -534,13 +548,21 @@ QWidget *TForm3::buildSecurityPage()
 
     auto *top = new QHBoxLayout;
     GroupBox10 = named(new QGroupBox(tr("Default Connection Policy"), page), "GroupBox10");
-    auto *policy = new QHBoxLayout(GroupBox10);
+    auto *policyColumn = new QVBoxLayout(GroupBox10);
+    auto *policy = new QHBoxLayout;
     PolicyReject_radio = named(new QRadioButton(tr("Reject All"), GroupBox10), "PolicyReject_radio");
     PolicyAccept_radio = named(new QRadioButton(tr("Accept All"), GroupBox10), "PolicyAccept_radio");
     PolicyReject_radio->setChecked(true);
     policy->addWidget(PolicyReject_radio);
     policy->addWidget(PolicyAccept_radio);
     policy->addStretch(1);
+    policyColumn->addLayout(policy);
+    PolicyNote_lbl =
+        named(new QLabel(tr("No ACCEPT rule: with Reject All the server will refuse every client."), GroupBox10),
+              "PolicyNote_lbl");
+    PolicyNote_lbl->setWordWrap(true);
+    PolicyNote_lbl->hide();
+    policyColumn->addWidget(PolicyNote_lbl);
     top->addWidget(GroupBox10, 1);
 
     auto *actions = new QVBoxLayout;
@@ -554,22 +576,68 @@ QWidget *TForm3::buildSecurityPage()
 
     GroupBox12 = named(new QGroupBox(tr("Rules (RuleSet file content)"), page), "GroupBox12");
     auto *rules = new QVBoxLayout(GroupBox12);
+    rules->setSpacing(4);
+    RulesFilter_txt = named(new QLineEdit(GroupBox12), "RulesFilter_txt");
+    RulesFilter_txt->setPlaceholderText(tr("Find rules: an address, or any text"));
+    RulesFilter_txt->setToolTip(tr("An address shows the rules that cover it; other text, the rules holding it."));
+    RulesFilter_txt->setAccessibleName(tr("Find rules"));
+    RulesFilter_txt->setClearButtonEnabled(true);
+    // The magnifier says what the field is for; pressed, it puts the cursor there.
+    QAction *find = RulesFilter_txt->addAction(icon("find"), QLineEdit::LeadingPosition);
+    find->setText(tr("Find rules"));
+    connect(find, &QAction::triggered, RulesFilter_txt, [this] { RulesFilter_txt->setFocus(Qt::OtherFocusReason); });
+    rules->addWidget(RulesFilter_txt);
+
+    auto *listRow = new QHBoxLayout;
+    listRow->setSpacing(4);
     m_rules = new RuleListModel(this);
-    RulesList = named(new QListView(GroupBox12), "RulesList");
-    RulesList->setModel(m_rules);
+    m_shownRules = new RuleFilterModel(m_rules, this);
+    RulesList = named(new RuleListView(GroupBox12), "RulesList");
+    RulesList->setModel(m_shownRules);
     // Block lists run to a million lines: with one height for every row the
     // view places rows by arithmetic instead of measuring each one.
     RulesList->setUniformItemSizes(true);
     // Scrolling by rows works out the page step from every row's position
     // on each change; by pixels it is a multiplication.
     RulesList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    RulesList->setIconSize(QSize(16, 16)); // the warning sign
     RulesList->setSelectionMode(QAbstractItemView::SingleSelection);
+    RulesList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
+    RulesList->addActions({EditRule1, MoveRuleUp1, MoveRuleDown1});
     QFont mono = RulesList->font();
     mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"), QStringLiteral("monospace")});
     mono.setStyleHint(QFont::Monospace);
     RulesList->setFont(mono);
-    rules->addWidget(RulesList);
+    listRow->addWidget(RulesList, 1);
+
+    auto *moves = new QVBoxLayout;
+    MoveRuleUp_btn = named(new QToolButton(GroupBox12), "MoveRuleUp_btn");
+    MoveRuleDown_btn = named(new QToolButton(GroupBox12), "MoveRuleDown_btn");
+    MoveRuleUp_btn->setDefaultAction(MoveRuleUp1);
+    MoveRuleDown_btn->setDefaultAction(MoveRuleDown1);
+    for (QToolButton *button : {MoveRuleUp_btn, MoveRuleDown_btn}) {
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setAccessibleName(button->defaultAction()->text());
+        moves->addWidget(button);
+    }
+    MoveRuleUp_btn->setToolTip(tr("Move the selected rule up (Ctrl+Up)"));
+    MoveRuleDown_btn->setToolTip(tr("Move the selected rule down (Ctrl+Down)"));
+    moves->addStretch(1);
+    listRow->addLayout(moves);
+    rules->addLayout(listRow, 1);
+
+    auto *attention = new QHBoxLayout;
+    attention->setSpacing(4);
+    RulesAttentionIcon_lbl = named(new QLabel(GroupBox12), "RulesAttentionIcon_lbl");
+    RulesAttentionIcon_lbl->setPixmap(icon("warning").pixmap(QSize(16, 16)));
+    RulesAttention_lbl = named(new QLabel(GroupBox12), "RulesAttention_lbl");
+    RulesAttention_lbl->setToolTip(tr("Point at a rule with the warning sign to read why."));
+    RulesAttentionIcon_lbl->hide();
+    RulesAttention_lbl->hide();
+    attention->addWidget(RulesAttentionIcon_lbl);
+    attention->addWidget(RulesAttention_lbl, 1);
+    rules->addLayout(attention);
     body->addWidget(GroupBox12, 1);
     return page;
 }
@@ -662,6 +730,31 @@ void TForm3::wireEvents()
     wire(Timer1, &QTimer::timeout, &TForm3::Timer1Timer);
     wire(Timer2, &QTimer::timeout, &TForm3::Timer2Timer);
     wire(Timer3, &QTimer::timeout, &TForm3::Timer3Timer);
+
+    wire(EditRule1, &QAction::triggered, &TForm3::EditRule1Click);
+    wire(MoveRuleUp1, &QAction::triggered, &TForm3::MoveRuleUp1Click);
+    wire(MoveRuleDown1, &QAction::triggered, &TForm3::MoveRuleDown1Click);
+    wire(RulesFilter_txt, &QLineEdit::textChanged, &TForm3::RulesFilter_txtChange);
+    connect(RulesList, &QAbstractItemView::doubleClicked, this, [this] { guarded([this] { EditRule1Click(); }); });
+    connect(RulesList, &RuleListView::rowDropped, this,
+            [this](int row, int before) { guarded([this, row, before] { moveShownRule(row, before); }); });
+    auto *find =
+        new QShortcut(QKeySequence::Find, TabSheet2ConfigSecurity, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        RulesFilter_txt->setFocus(Qt::ShortcutFocusReason);
+        RulesFilter_txt->selectAll();
+    });
+    // What can be done with the selected rule, and the checks of the rules.
+    connect(RulesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { ruleSelectionChanged(); });
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_shownRules, signal, this, [this] { updateRuleActions(); });
+    connect(m_shownRules, &QAbstractItemModel::layoutChanged, this, [this] { updateRuleActions(); });
+    connect(m_shownRules, &QAbstractItemModel::modelReset, this, [this] { updateRuleActions(); });
+    connect(m_shownRules, &RuleFilterModel::analysed, this, [this] { showRuleChecks(); });
+    connect(PolicyReject_radio, &QRadioButton::toggled, this, [this] { showRuleChecks(); });
+    updateRuleActions();
+    showRuleChecks();
 
     connect(RulesList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(RulesList->viewport()->mapToGlobal(pos)); });

@@ -6,9 +6,11 @@
 #include "management/UsersStatusEvent.h"
 #include "service/ServiceState.h"
 #include "service/UniqueServiceHandle.h"
+#include "widgets/RuleListView.h"
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStringList>
 #include <chrono>
@@ -37,6 +39,7 @@ class QTreeWidgetItem;
 namespace vellamor {
 
 class HeaderBand;
+class RuleFilterModel;
 class LinkLabel;
 class RuleListModel;
 class ServiceLogWindow;
@@ -93,6 +96,10 @@ public:
     void Button2Click(); // Add Rule
     void Button3Click(); // Clear
     void Delete1Click();
+    void EditRule1Click();
+    void MoveRuleUp1Click();
+    void MoveRuleDown1Click();
+    void RulesFilter_txtChange();
     void SpeedButton1Click();
     void SpeedButton2Click();
     void SpeedButton3Click();
@@ -150,7 +157,11 @@ public:
     QAction *N3 = nullptr;
     QAction *About1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
+    QAction *EditRule1 = nullptr; // "Edit Rule", also Enter and a double click in RulesList
     QAction *Delete1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *MoveRuleUp1 = nullptr;   // "Move Up", also Ctrl+Up in RulesList
+    QAction *MoveRuleDown1 = nullptr; // "Move Down", also Ctrl+Down in RulesList
 
     QToolBar *ToolBar1 = nullptr;
     QToolButton *ToolButton9 = nullptr;
@@ -230,7 +241,13 @@ public:
     QPushButton *Button3 = nullptr;
     QGroupBox *GroupBox12 = nullptr;
     // The rule lines, shown through the rule set model below.
-    QListView *RulesList = nullptr;
+    QLabel *PolicyNote_lbl = nullptr; // shown while no rule accepts anyone under "Reject All"
+    QLineEdit *RulesFilter_txt = nullptr;
+    RuleListView *RulesList = nullptr;
+    QToolButton *MoveRuleUp_btn = nullptr;
+    QToolButton *MoveRuleDown_btn = nullptr;
+    QLabel *RulesAttentionIcon_lbl = nullptr;
+    QLabel *RulesAttention_lbl = nullptr; // "N rules need attention", hidden when none
 
     QWidget *TabSheet3ConfigSSL = nullptr;
     QGroupBox *GroupBox14 = nullptr;
@@ -302,6 +319,17 @@ private:
     // -- bindings -------------------------------------------------------------
     // -- rules ------------------------------------------------------------------
     RuleListModel *m_rules = nullptr;
+    // What RulesList shows of m_rules: the filter and the warnings.
+    RuleFilterModel *m_shownRules = nullptr;
+    // The rule the user last selected, to select it again when a change of
+    // the find text shows it again.
+    QPersistentModelIndex m_keptRule;
+    bool m_filtering = false;
+    void ruleSelectionChanged();
+    QModelIndex selectedRule() const; // in m_rules
+    void moveShownRule(int row, int before);
+    void updateRuleActions();
+    void showRuleChecks();
     // The rule lines as Save writes them, in list order.
     const QList<QByteArray> &ruleLines() const;
     // -- service ----------------------------------------------------------------
@@ -340,8 +368,8 @@ private:
         QList<QStringList> lists;
         QList<bool> choices;
         QList<QByteArray> rules;
-        friend bool operator==(const SavedState &, const SavedState &) = default;
     };
+    static bool sameState(const SavedState &a, const SavedState &b);
     SavedState currentState() const;
     void watchForChanges();
     void rememberSavedState();
