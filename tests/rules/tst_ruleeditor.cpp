@@ -294,13 +294,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("found");
         QTest::newRow("address") << "10.0.0.5"
-                                 << QStringList{"ACCEPT 10.0.0.5", "ACCEPT 10.0.0.0/24", "REJECT 10.0.0.0/8"};
-        QTest::newRow("address, blanks around") << " 10.0.1.9 " << QStringList{"REJECT 10.0.0.0/8"};
-        QTest::newRow("address no rule covers") << "11.0.0.1" << QStringList{};
-        QTest::newRow("text, any case") << "accept" << QStringList{"ACCEPT 10.0.0.5", "ACCEPT 10.0.0.0/24"};
-        QTest::newRow("part of an address") << "192.168" << QStringList{"REJECT 192.168.1.1"};
-        QTest::newRow("not an address") << "10.0.0.300" << QStringList{};
+                                 << QStringList{"ACCEPT 10.0.0.5", "ACCEPT 10.0.0.0/24", "REJECT 10.0.0.0/8"}
+                                 << "Rules covering 10.0.0.5: 3 of 4";
+        QTest::newRow("address, blanks around")
+            << " 10.0.1.9 " << QStringList{"REJECT 10.0.0.0/8"} << "Rules covering 10.0.1.9: 1 of 4";
+        QTest::newRow("address no rule covers")
+            << "11.0.0.1" << QStringList{} << "No rule covers 11.0.0.1: the default policy decides.";
+        QTest::newRow("text, any case") << "accept" << QStringList{"ACCEPT 10.0.0.5", "ACCEPT 10.0.0.0/24"}
+                                        << "Rules holding \u201Caccept\u201D: 2 of 4";
+        QTest::newRow("part of an address")
+            << "192.168" << QStringList{"REJECT 192.168.1.1"} << "Rules holding \u201C192.168\u201D: 1 of 4";
+        QTest::newRow("not an address") << "10.0.0.300" << QStringList{}
+                                        << "Rules holding \u201C10.0.0.300\u201D: 0 of 4";
     }
 
     void find()
@@ -310,11 +317,13 @@ private Q_SLOTS:
         select(w, 3);
         QTest::keyClicks(w.RulesFilter_txt, text);
         QTEST(lines(w.RulesList->model()), "shown");
+        QTEST(w.RulesFound_lbl->text(), "found");
 
         // Cleared, the whole list again, the selection kept.
         w.RulesFilter_txt->clear();
         QCOMPARE(lines(w.RulesList->model()), ruleSet());
         QCOMPARE(selected(w), QStringLiteral("REJECT 10.0.0.0/8"));
+        QVERIFY(w.RulesFound_lbl->isHidden());
     }
 
     void warnings()

@@ -4,6 +4,8 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
 
 namespace vellamor {
 
@@ -56,11 +58,20 @@ void RuleListView::startDrag(Qt::DropActions)
         return;
     auto *drag = new QDrag(this);
     drag->setMimeData(dragData(current.row()));
-    const QRect rect = visualRect(current).intersected(viewport()->rect());
-    if (!rect.isEmpty()) {
-        drag->setPixmap(viewport()->grab(rect));
-        drag->setHotSpot(viewport()->mapFromGlobal(QCursor::pos()) - rect.topLeft());
-    }
+    // The rule's text under the pointer, drawn on an opaque ground: a grab of
+    // the list would come out black where the desktop has no compositor.
+    const QString text = current.data().toString();
+    const QFontMetrics metrics(font());
+    QPixmap picture(QSize(metrics.horizontalAdvance(text) + 12, metrics.height() + 6) * devicePixelRatioF());
+    picture.setDevicePixelRatio(devicePixelRatioF());
+    picture.fill(palette().color(QPalette::Highlight));
+    QPainter painter(&picture);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawText(QRect(6, 3, metrics.horizontalAdvance(text) + 6, metrics.height()), Qt::AlignLeft, text);
+    painter.end();
+    drag->setPixmap(picture);
+    drag->setHotSpot(QPoint(-12, -8));
     drag->exec(Qt::MoveAction, Qt::MoveAction);
 }
 

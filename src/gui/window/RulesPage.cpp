@@ -4,6 +4,7 @@
 #include "config/AtomicFile.h"
 #include "dialogs/Rule.h"
 #include "dialogs/RuleTextEditor.h"
+#include "rules/RuleAnalysis.h"
 #include "rules/RuleLine.h"
 #include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
@@ -15,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRadioButton>
 
 namespace vellamor {
@@ -202,6 +204,24 @@ void TForm3::updateRuleActions()
     EditRule1->setEnabled(current.isValid());
     MoveRuleUp1->setEnabled(current.isValid() && current.row() > 0);
     MoveRuleDown1->setEnabled(current.isValid() && current.row() < shown - 1);
+    showFindResult();
+}
+
+void TForm3::showFindResult()
+{
+    RulesFound_lbl->setVisible(m_shownRules->isFiltering());
+    if (!m_shownRules->isFiltering())
+        return;
+    const QLocale locale;
+    const QString find = RulesFilter_txt->text().trimmed();
+    const int shown = RulesList->model()->rowCount();
+    const QString of = tr("%1 of %2").arg(locale.toString(shown), locale.toString(m_rules->rowCount()));
+    if (!parseAddress(find))
+        RulesFound_lbl->setText(tr("Rules holding \u201C%1\u201D: %2").arg(find, of));
+    else if (shown > 0)
+        RulesFound_lbl->setText(tr("Rules covering %1: %2").arg(find, of));
+    else
+        RulesFound_lbl->setText(tr("No rule covers %1: the default policy decides.").arg(find));
 }
 
 void TForm3::showRuleChecks()

@@ -248,6 +248,7 @@ public:
     QToolButton *MoveRuleDown_btn = nullptr;
     QLabel *RulesAttentionIcon_lbl = nullptr;
     QLabel *RulesAttention_lbl = nullptr; // "N rules need attention", hidden when none
+    QLabel *RulesFound_lbl = nullptr;     // what the find field found, hidden without a find text
 
     QWidget *TabSheet3ConfigSSL = nullptr;
     QGroupBox *GroupBox14 = nullptr;
@@ -329,6 +330,7 @@ private:
     QModelIndex selectedRule() const; // in m_rules
     void moveShownRule(int row, int before);
     void updateRuleActions();
+    void showFindResult();
     void showRuleChecks();
     // The rule lines as Save writes them, in list order.
     const QList<QByteArray> &ruleLines() const;
