@@ -1,6 +1,7 @@
 #include "RuleFilterModel.h"
 
 #include "RuleListView.h"
+#include "SvgIconEngine.h"
 #include "rules/RuleListModel.h"
 
 #include <QMimeData>
@@ -10,7 +11,8 @@
 namespace vellamor {
 
 RuleFilterModel::RuleFilterModel(RuleListModel *rules, QObject *parent)
-    : QSortFilterProxyModel(parent), m_rules(rules), m_warning(QStringLiteral(":/icons/warning.svg"))
+    : QSortFilterProxyModel(parent), m_rules(rules),
+      m_warning(SvgIconEngine::icon(QStringLiteral(":/icons/warning.svg")))
 {
     // Rows without a warning keep the sign's room, so the texts stand in
     // one column.
