@@ -11,10 +11,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
 #include <QPalette>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <functional>
 
 using namespace vellamor;
 
@@ -46,11 +51,51 @@ QPalette darkPalette()
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
         p.setColor(role, text);
     p.setColor(QPalette::ToolTipBase, window);
+    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
     p.setColor(QPalette::Highlight, QColor(38, 79, 120));
     p.setColor(QPalette::HighlightedText, Qt::white);
     for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, disabled);
     return p;
+}
+
+// A grown rule set with the slips the Security page points out: a block with
+// host bits set, ranges whose end is out of place, a group above 255, a
+// duplicate, a rule another one already covers, a line of other text.
+const char kRulesWithWarnings[] = "POLICY REJECT\r\n"
+                                  "ACCEPT 10.0.0.0/8\r\n"
+                                  "REJECT 10.0.0.5/24\r\n"
+                                  "ACCEPT 10.1.2.3\r\n"
+                                  "ACCEPT 192.168.1.10-40\r\n"
+                                  "REJECT 192.168.1.50-5\r\n"
+                                  "REJECT 172.16.0.300\r\n"
+                                  "accept 172.16.0.0/12\r\n"
+                                  "ACCEPT 10.0.0.0/8\r\n"
+                                  "REJECT 10.0.0.0-20\r\n"
+                                  "ACCEPT 203.0.113.7\r\n"
+                                  "REJECT 0.0.0.0\r\n";
+
+// The Security page on that rule set: with its warnings, and found by an
+// address, the tooltip of a covering rule open.
+void shootRuleChecks(const platform::Platform &base, const std::function<void(QWidget *, QString)> &shoot)
+{
+    QTemporaryDir dir;
+    QFile rules(dir.filePath(QStringLiteral("rules.txt")));
+    if (!rules.open(QIODevice::WriteOnly) || rules.write(kRulesWithWarnings) < 0)
+        return;
+    rules.close();
+    platform::Platform p = base;
+    p.fileSystem = std::make_shared<platform::LocalFileSystem>(dir.path());
+    TForm3 form(p);
+    form.FormCreate();
+    form.PageControl1->setCurrentIndex(1);
+    form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(3));
+    form.show();
+    form.RulesList->setCurrentIndex(form.RulesList->model()->index(1, 0));
+    shoot(&form, QStringLiteral("security-warnings.png"));
+    form.RulesFilter_txt->setText(QStringLiteral("10.0.0.5"));
+    shoot(&form, QStringLiteral("security-filter.png"));
+    form.close();
 }
 
 } // namespace
@@ -86,8 +131,12 @@ int main(int argc, char **argv)
     form.show();
     form.activateWindow();
 
-    auto shoot = [&](QWidget *w, QString name) {
-        QApplication::processEvents();
+    std::function<void(QWidget *, QString)> shoot = [&](QWidget *w, QString name) {
+        // Layouts settle over a few turns of the loop (a note hidden after
+        // the rules were checked, say).
+        QEventLoop settle;
+        QTimer::singleShot(100, &settle, &QEventLoop::quit);
+        settle.exec();
         w->grab().save(QDir(out).filePath(name.insert(name.lastIndexOf(u'.'), suffix)));
     };
 
@@ -112,6 +161,7 @@ int main(int argc, char **argv)
         rule.show();
         shoot(&rule, QStringLiteral("addrule.png"));
         rule.close();
+        shootRuleChecks(p, shoot);
         TAboutBox about;
         about.show();
         shoot(&about, QStringLiteral("about.png"));
