@@ -1,5 +1,6 @@
 #include "VellamorDesktopMain.h"
 #include "config/GlobalConfig.h"
+#include "widgets/ListEntries.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -7,15 +8,6 @@
 namespace vellamor {
 
 namespace {
-
-QStringList entriesOf(const QListWidget *list)
-{
-    QStringList entries;
-    entries.reserve(list->count());
-    for (int row = 0; row < list->count(); ++row)
-        entries.append(list->item(row)->text());
-    return entries;
-}
 
 // Only what changed is touched, so an untouched field keeps its cursor and
 // undo history and an untouched list its selection.

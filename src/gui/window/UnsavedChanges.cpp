@@ -1,4 +1,5 @@
 #include "VellamorDesktopMain.h"
+#include "widgets/ListEntries.h"
 
 #include "management/ManagementProtocol.h"
 #include "rules/RuleListModel.h"
@@ -13,15 +14,6 @@
 namespace vellamor {
 
 namespace {
-
-QStringList entriesOf(const QListWidget *list)
-{
-    QStringList entries;
-    entries.reserve(list->count());
-    for (int row = 0; row < list->count(); ++row)
-        entries.append(list->item(row)->text());
-    return entries;
-}
 
 // Lines that still share their bytes with the saved ones (all but those
 // edited since) compare by address, so a rule set of 100,000 lines compares
