@@ -5,6 +5,7 @@
 //
 // Usage: bench_management [seconds per case, default 3]
 
+#include "BenchSupport.h"
 #include "FakePlatform.h"
 #include "ManagementServer.h"
 #include "management/Statusthread.h"
@@ -125,18 +126,7 @@ Figures measure(Kind kind, std::chrono::milliseconds duration)
         reloads.start();
     }
 
-    // A zero timer fires once per turn of the event loop.
-    QElapsedTimer clock;
-    qint64 lastTurn = -1;
-    qint64 longestGap = 0;
-    QTimer turns;
-    turns.setInterval(0);
-    QObject::connect(&turns, &QTimer::timeout, &form, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastTurn >= 0)
-            longestGap = qMax(longestGap, now - lastTurn);
-        lastTurn = now;
-    });
+    vellamor::bench::EventLoopGaps gaps(&form);
 
     // The first turns paint the new window; they are the same in every case.
     QEventLoop loop;
@@ -144,16 +134,15 @@ Figures measure(Kind kind, std::chrono::milliseconds duration)
     loop.exec();
     figures = {};
     QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    clock.start();
-    turns.start();
+    gaps.start();
     loop.exec();
-    turns.stop();
+    gaps.stop();
     reloads.stop();
 
     form.close();
     serverThread.quit();
     serverThread.wait();
-    figures.longestGapMs = double(longestGap) / 1e6;
+    figures.longestGapMs = gaps.longestMs();
     return figures;
 }
 
@@ -161,14 +150,7 @@ Figures measure(Kind kind, std::chrono::milliseconds duration)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform remarks on every window it shows; keep the table readable.
-    static const QtMessageHandler defaultHandler = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
-        if (message != QLatin1StringView("This plugin does not support propagateSizeHints()"))
-            defaultHandler(type, context, message);
-    });
+    vellamor::bench::preferOffscreen();
     QApplication app(argc, argv);
 
     int seconds = 3;

@@ -7,6 +7,7 @@
 //
 // Usage: bench_service [seconds per case, default 7]
 
+#include "BenchSupport.h"
 #include "FakePlatform.h"
 #include "PrivateSystemd.h"
 #include "ServiceManager_systemd.h"
@@ -123,30 +124,18 @@ Figures measure(Kind kind, std::chrono::milliseconds duration)
             form.StopService_lblClick();
     });
 
-    // A zero timer fires once per turn of the event loop.
-    QElapsedTimer clock;
-    qint64 lastTurn = -1;
-    qint64 longestGap = 0;
-    QTimer turns;
-    turns.setInterval(0);
-    QObject::connect(&turns, &QTimer::timeout, &form, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastTurn >= 0)
-            longestGap = qMax(longestGap, now - lastTurn);
-        lastTurn = now;
-    });
+    vellamor::bench::EventLoopGaps gaps(&form);
 
     QEventLoop loop;
     QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    clock.start();
-    turns.start();
+    gaps.start();
     commands.start();
     loop.exec();
-    turns.stop();
+    gaps.stop();
     commands.stop();
 
     form.close();
-    figures.longestGapMs = double(longestGap) / 1e6;
+    figures.longestGapMs = gaps.longestMs();
     figures.failures = dialogs->failures;
     return figures;
 }
@@ -155,14 +144,7 @@ Figures measure(Kind kind, std::chrono::milliseconds duration)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform remarks on every window it shows; keep the table readable.
-    static const QtMessageHandler defaultHandler = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
-        if (message != QLatin1StringView("This plugin does not support propagateSizeHints()"))
-            defaultHandler(type, context, message);
-    });
+    vellamor::bench::preferOffscreen();
     QApplication app(argc, argv);
 
     int seconds = 7;
