@@ -36,7 +36,9 @@ echo "Depends: $depends"
 mkdir "$out/data"
 dpkg-deb -x "$deb" "$out/data"
 for library in $(objdump -p "$out/data$server/vellamor-desktop" | awk '$1 == "NEEDED" { print $2 }'); do
-    path=$(ldconfig -p | awk -v name="$library" '$1 == name { print $NF; exit }')
+    # awk reads to the end: leaving early would cut ldconfig off with SIGPIPE,
+    # which pipefail turns into a silent failure of the whole script.
+    path=$(ldconfig -p | awk -v name="$library" '$1 == name && !found { print $NF; found = 1 }')
     [ -n "$path" ] || fail "$library is not on this system"
     owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(realpath "$path")")
     owner=${owner%%:*}
