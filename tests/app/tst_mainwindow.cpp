@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
@@ -253,6 +254,8 @@ void TestMainWindow::pageTreeSwitchesPages()
     form.PageControl1->setCurrentWidget(form.TabSheet4Config);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Shown before the window's first paint, the tab is laid out as it shows.
+    QVERIFY(form.Button1->geometry().top() > form.TabSheet4Config->height() / 2);
 
     // Start from the Security page, chosen the way a user does.
     QTreeWidgetItem *security = form.TreeView1->topLevelItem(3);
