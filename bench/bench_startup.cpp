@@ -10,7 +10,8 @@
 // are medians.
 // It prints; it asserts nothing.
 //
-// Usage: bench_startup [--rounds N]   (runs every case; offscreen unless QT_QPA_PLATFORM is set)
+// Usage: bench_startup [--rounds N] [--defaults-only]
+//        (every case, or the bare windows and the defaults only; offscreen unless QT_QPA_PLATFORM is set)
 
 #include "FakeDialogs.h"
 #include "Platform.h"
@@ -270,9 +271,11 @@ int main(int argc, char **argv)
     // Rounds interleave the cases, so that a busy moment of the machine
     // spreads over all of them rather than spoiling one.
     int rounds = 9;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (qstrcmp(argv[i], "--rounds") == 0)
+    bool defaultsOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--rounds") == 0 && i + 1 < argc)
             rounds = qMax(1, QByteArray(argv[i + 1]).toInt());
+        defaultsOnly = defaultsOnly || qstrcmp(argv[i], "--defaults-only") == 0;
     }
     std::vector<double> bareMs, bareKib, bareCpu, labelMs, labelKib, labelCpu;
     std::vector<std::vector<double>> ms(std::size(cases)), kib(std::size(cases)), cpu(std::size(cases));
@@ -289,7 +292,7 @@ int main(int argc, char **argv)
             labelCpu.push_back(s->cpuMs);
         }
         for (size_t i = 0; i < std::size(cases); ++i) {
-            if ((cases[i].rounds > 0 && round >= cases[i].rounds) || failed[i])
+            if ((cases[i].rounds > 0 && round >= cases[i].rounds) || failed[i] || (defaultsOnly && i > 0))
                 continue;
             if (const std::optional<Sample> s = runChild({QStringLiteral("--panel"), dirs[int(i)]}, kTimeoutMs)) {
                 ms[i].push_back(s->ms);
@@ -315,7 +318,7 @@ int main(int argc, char **argv)
     row("bare QMainWindow", bare, bareProcessor, bareMem);
     // What showing any text at all costs (the fonts), for scale.
     row("bare QMainWindow with one label", median(labelMs), median(labelCpu), median(labelKib));
-    for (size_t i = 0; i < std::size(cases); ++i) {
+    for (size_t i = 0; i < (defaultsOnly ? 1 : std::size(cases)); ++i) {
         if (ms[i].empty() || failed[i]) {
             std::printf("  %-38s did not paint within %d s\n", cases[i].name, kTimeoutMs / 1000);
             continue;
