@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "dialogs/about.h"
+#include "widgets/SvgFrame.h"
 #include "widgets/SvgPicture.h"
 #include "window/VellamorDesktopMain.h"
 
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +89,8 @@ private Q_SLOTS:
     void controlsHaveTheirCaptionsAndDefaults_data();
     void controlsHaveTheirCaptionsAndDefaults();
     void startsOnTheServicePageWithNoNodeSelected();
+    void firstPagePicturesHaveFramesAsDrawn_data();
+    void firstPagePicturesHaveFramesAsDrawn();
     void pageTreeSwitchesPages_data();
     void pageTreeSwitchesPages();
     void timersHaveTheirIntervals();
@@ -215,6 +219,56 @@ void TestMainWindow::startsOnTheServicePageWithNoNodeSelected()
     QCOMPARE(form.ManagementSettings, ManagementSettingsRecord{});
     QVERIFY(form.ServiceName.isEmpty());
     QVERIFY(!form.Activated);
+}
+
+void TestMainWindow::firstPagePicturesHaveFramesAsDrawn_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<int>("extraWidth");
+    QTest::newRow("100 %") << 1.0 << 0;
+    QTest::newRow("200 %") << 2.0 << 0;
+    // The banner follows the window's width.
+    QTest::newRow("100 %, window wider") << 1.0 << 233;
+    QTest::newRow("200 %, window wider") << 2.0 << 401;
+}
+
+// The first paint copies these frames instead of drawing the pictures: a
+// frame that is missing, out of date or read wrongly shows here, as does a
+// picture whose size changed without its frame.
+void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(int, extraWidth);
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.resize(form.size() + QSize(extraWidth, 0));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QList<SvgPicture *> pictures = form.TabSheet1MainService->findChildren<SvgPicture *>();
+    QCOMPARE(pictures.size(), 8);
+    for (SvgPicture *picture : pictures) {
+        const bool stretch = picture == form.Image1;
+        const QString name = picture->resource().section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+        QFile frame(QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name));
+        QVERIFY2(frame.open(QIODevice::ReadOnly), qPrintable(name));
+        const std::optional<QImage> copied = decodeFrame(frame.readAll(), picture->size(), ratio, stretch);
+        QVERIFY2(copied, qPrintable(name));
+        QSvgRenderer art(picture->resource());
+        const QImage drawn = drawSvg(art, picture->size(), ratio, stretch);
+        QCOMPARE(copied->size(), drawn.size());
+        QCOMPARE(copied->devicePixelRatio(), ratio);
+        // Drawn whole and cut, a path's edge can land one level apart from
+        // the same edge drawn into the narrower picture.
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QRgb a = copied->pixel(x, y), b = drawn.pixel(x, y);
+                const int most = qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))),
+                                      qMax(qAbs(qBlue(a) - qBlue(b)), qAbs(qAlpha(a) - qAlpha(b))));
+                if (most > 1)
+                    QFAIL(qPrintable(QStringLiteral("%1 differs at %2,%3").arg(name).arg(x).arg(y)));
+            }
+        }
+    }
 }
 
 void TestMainWindow::pageTreeSwitchesPages_data()

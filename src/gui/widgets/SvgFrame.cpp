@@ -1,0 +1,105 @@
+#include "SvgFrame.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+#include <cmath>
+#include <cstring>
+
+namespace vellamor {
+
+namespace {
+
+constexpr char kMagic[4] = {'V', 'F', 'R', '1'};
+constexpr qsizetype kHeader = 20;
+// Pixel columns per strip. A picture narrower than its frame reads only the
+// strips it shows: the banner's frame is as wide as three windows.
+constexpr int kStrip = 64;
+
+quint32 field(const QByteArray &frame, int at)
+{
+    quint32 value = 0;
+    std::memcpy(&value, frame.constData() + 4 + at * 4, sizeof value);
+    return value;
+}
+
+} // namespace
+
+QImage drawSvg(QSvgRenderer &art, QSize size, qreal ratio, bool stretch)
+{
+    if (!art.isValid() || size.isEmpty())
+        return {};
+    QImage drawn(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    drawn.setDevicePixelRatio(ratio);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (stretch) {
+        // Keep the artwork's proportions: crop the wide banner on the right
+        // rather than squash it.
+        const QSizeF whole = art.defaultSize();
+        const qreal scale = size.height() / whole.height();
+        const qreal width = qMax<qreal>(whole.width() * scale, size.width());
+        art.setAspectRatioMode(Qt::KeepAspectRatioByExpanding);
+        art.render(&painter, QRectF(0, 0, width, size.height()));
+    } else {
+        art.setAspectRatioMode(Qt::KeepAspectRatio);
+        art.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    return drawn;
+}
+
+QSize stretchedArtSize(QSvgRenderer &art, int height)
+{
+    const QSizeF whole = art.defaultSize();
+    if (whole.isEmpty())
+        return {};
+    return QSize(int(std::floor(whole.width() * height / whole.height())), height);
+}
+
+QByteArray encodeFrame(const QImage &drawn, int logicalWidth)
+{
+    const QImage pixels = drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const quint32 fields[4] = {quint32(pixels.width()), quint32(pixels.height()), quint32(logicalWidth),
+                               quint32(kStrip)};
+    QByteArray frame(kMagic, sizeof kMagic);
+    frame.append(reinterpret_cast<const char *>(fields), sizeof fields);
+    for (int left = 0; left < pixels.width(); left += kStrip) {
+        const int columns = qMin(kStrip, pixels.width() - left);
+        for (int y = 0; y < pixels.height(); ++y)
+            frame.append(reinterpret_cast<const char *>(pixels.constScanLine(y)) + left * 4, columns * 4);
+    }
+    return frame;
+}
+
+std::optional<QImage> decodeFrame(const QByteArray &frame, QSize size, qreal ratio, bool stretch)
+{
+    if (frame.size() < kHeader || std::memcmp(frame.constData(), kMagic, sizeof kMagic) != 0)
+        return std::nullopt;
+    const int width = int(field(frame, 0));
+    const int height = int(field(frame, 1));
+    const int logicalWidth = int(field(frame, 2));
+    const int strip = int(field(frame, 3));
+    if (width <= 0 || height <= 0 || strip <= 0 || frame.size() != kHeader + qsizetype(width) * height * 4)
+        return std::nullopt;
+    // The frame must be exactly what drawSvg() would draw here.
+    const QSize wanted = size * ratio;
+    if (stretch ? (wanted.height() != height || size.width() > logicalWidth || wanted.width() > width)
+                : wanted != QSize(width, height))
+        return std::nullopt;
+    // Row by row into an image of its own: the frame's bytes belong to the
+    // resource, which promises no alignment, and the picture keeps its drawing.
+    QImage drawn(wanted, QImage::Format_ARGB32_Premultiplied);
+    if (drawn.isNull())
+        return std::nullopt;
+    for (int left = 0; left < wanted.width(); left += strip) {
+        const int stored = qMin(strip, width - left);
+        const char *pixels = frame.constData() + kHeader + qsizetype(left) * height * 4;
+        const size_t bytes = size_t(qMin(strip, wanted.width() - left)) * 4;
+        for (int y = 0; y < wanted.height(); ++y)
+            std::memcpy(drawn.scanLine(y) + left * 4, pixels + qsizetype(y) * stored * 4, bytes);
+    }
+    drawn.setDevicePixelRatio(ratio);
+    return drawn;
+}
+
+} // namespace vellamor
