@@ -21,8 +21,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTest>
@@ -91,6 +93,7 @@ private Q_SLOTS:
     void startsOnTheServicePageWithNoNodeSelected();
     void firstPagePicturesHaveFramesAsDrawn_data();
     void firstPagePicturesHaveFramesAsDrawn();
+    void listScrollBarsPaintedAlonePaintEveryPixel();
     void pageTreeSwitchesPages_data();
     void pageTreeSwitchesPages();
     void timersHaveTheirIntervals();
@@ -269,6 +272,46 @@ void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
             }
         }
     }
+}
+
+// A scroll bar marked as painting every pixel is repainted without what lies
+// behind it: a pixel it left out would keep whatever was there before.
+void TestMainWindow::listScrollBarsPaintedAlonePaintEveryPixel()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    int checked = 0;
+    const QList<QAbstractScrollArea *> lists{form.SystemIPS, form.SelectedIPs, form.SystemIPS2, form.SelectedIPs2,
+                                             form.RulesList};
+    for (QAbstractScrollArea *list : lists) {
+        for (QScrollBar *bar : {list->verticalScrollBar(), list->horizontalScrollBar()}) {
+            if (!bar->testAttribute(Qt::WA_OpaquePaintEvent))
+                continue;
+            ++checked;
+            // The list's own bar may be hidden and is sized by the list: one
+            // like it, in the list's style and colours, shown at a list's size.
+            QScrollBar probe(bar->orientation());
+            probe.setStyle(bar->style());
+            probe.setPalette(bar->palette());
+            probe.setRange(0, 100);
+            probe.setValue(37);
+            probe.resize(bar->orientation() == Qt::Vertical ? QSize(14, 133) : QSize(133, 14));
+            probe.setAttribute(Qt::WA_DontShowOnScreen);
+            probe.show();
+            QImage shown(probe.size(), QImage::Format_ARGB32_Premultiplied);
+            shown.fill(Qt::magenta);
+            probe.render(&shown, QPoint(), QRegion(), QWidget::RenderFlags());
+            for (int y = 0; y < shown.height(); ++y) {
+                for (int x = 0; x < shown.width(); ++x)
+                    QVERIFY2(shown.pixel(x, y) != QColor(Qt::magenta).rgba() && qAlpha(shown.pixel(x, y)) == 255,
+                             qPrintable(list->objectName()));
+            }
+        }
+    }
+    // Fusion, the panel's style where the desktop gives none, paints them whole.
+    const auto *style = qobject_cast<const QProxyStyle *>(form.style());
+    if (style && style->baseStyle()->name() == QLatin1String("fusion"))
+        QCOMPARE(checked, 10);
 }
 
 void TestMainWindow::pageTreeSwitchesPages_data()

@@ -2,10 +2,12 @@
 
 #include "SvgIconEngine.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QGroupBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QStyleOptionTab>
 
 namespace vellamor {
@@ -16,6 +18,17 @@ void PanelStyle::install()
 {
     if (!qobject_cast<PanelStyle *>(QApplication::style()))
         QApplication::setStyle(new PanelStyle); // the application owns it
+}
+
+void PanelStyle::paintScrollBarsAlone(QAbstractScrollArea *area)
+{
+    // Fusion fills a scroll bar's whole rectangle with its groove.
+    const auto *panel = qobject_cast<const PanelStyle *>(area->style());
+    const QStyle *base = panel ? panel->baseStyle() : area->style();
+    if (!base || base->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        return;
+    for (QScrollBar *bar : {area->verticalScrollBar(), area->horizontalScrollBar()})
+        bar->setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 QSize PanelStyle::sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,

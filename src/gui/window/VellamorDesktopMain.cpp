@@ -450,6 +450,7 @@ QGroupBox *addressGroup(const char *name, const QString &title, const char *name
         // without measuring each one again after every move.
         list->setUniformItemSizes(true);
         list->setMinimumHeight(60);
+        PanelStyle::paintScrollBarsAlone(list);
     }
     auto *moves = new QVBoxLayout;
     moves->addStretch(1);
@@ -588,6 +589,7 @@ QWidget *TForm3::buildSecurityPage()
     mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"), QStringLiteral("monospace")});
     mono.setStyleHint(QFont::Monospace);
     RulesList->setFont(mono);
+    PanelStyle::paintScrollBarsAlone(RulesList);
     rules->addWidget(RulesList);
     body->addWidget(GroupBox12, 1);
     return page;
