@@ -247,19 +247,35 @@ void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
     form.resize(form.size() + QSize(extraWidth, 0));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    struct Shown
+    {
+        QString art, frame;
+        QSize size;
+        qreal ratio;
+        bool stretch;
+    };
+    QList<Shown> shown;
     const QList<SvgPicture *> pictures = form.TabSheet1MainService->findChildren<SvgPicture *>();
     QCOMPARE(pictures.size(), 8);
     for (SvgPicture *picture : pictures) {
-        const bool stretch = picture == form.Image1;
         const QString name = picture->resource().section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-        QFile frame(QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name));
-        QVERIFY2(frame.open(QIODevice::ReadOnly), qPrintable(name));
-        const std::optional<QImage> copied = decodeFrame(frame.readAll(), picture->size(), ratio, stretch);
-        QVERIFY2(copied, qPrintable(name));
-        QSvgRenderer art(picture->resource());
-        const QImage drawn = drawSvg(art, picture->size(), ratio, stretch);
+        shown.append({picture->resource(), QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name),
+                      picture->size(), ratio, picture == form.Image1});
+    }
+    // The tabs' and the tool bar's icons, by their size in pixels.
+    const int pixels = qRound(form.PageControl1->iconSize().width() * ratio);
+    for (const char *icon : {"service", "configuration", "exit"}) {
+        shown.append({QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(icon)),
+                      QStringLiteral(":/frames/icons/%1-%2.frame").arg(QLatin1StringView(icon)).arg(pixels),
+                      QSize(pixels, pixels), 1.0, false});
+    }
+    for (const Shown &picture : std::as_const(shown)) {
+        const std::optional<QImage> copied = readFrame(picture.frame, picture.size, picture.ratio, picture.stretch);
+        QVERIFY2(copied, qPrintable(picture.frame));
+        QSvgRenderer art(picture.art);
+        const QImage drawn = drawSvg(art, picture.size, picture.ratio, picture.stretch);
         QCOMPARE(copied->size(), drawn.size());
-        QCOMPARE(copied->devicePixelRatio(), ratio);
+        QCOMPARE(copied->devicePixelRatio(), picture.ratio);
         // Drawn whole and cut, a path's edge can land one level apart from
         // the same edge drawn into the narrower picture.
         for (int y = 0; y < drawn.height(); ++y) {
@@ -268,7 +284,7 @@ void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
                 const int most = qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))),
                                       qMax(qAbs(qBlue(a) - qBlue(b)), qAbs(qAlpha(a) - qAlpha(b))));
                 if (most > 1)
-                    QFAIL(qPrintable(QStringLiteral("%1 differs at %2,%3").arg(name).arg(x).arg(y)));
+                    QFAIL(qPrintable(QStringLiteral("%1 differs at %2,%3").arg(picture.frame).arg(x).arg(y)));
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "SvgFrame.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <cmath>
@@ -100,6 +101,19 @@ std::optional<QImage> decodeFrame(const QByteArray &frame, QSize size, qreal rat
     }
     drawn.setDevicePixelRatio(ratio);
     return drawn;
+}
+
+std::optional<QImage> readFrame(const QString &frame, QSize size, qreal ratio, bool stretch)
+{
+    QFile file(frame);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Resources are memory already: mapping one copies nothing.
+    const uchar *bytes = file.map(0, file.size());
+    if (!bytes)
+        return std::nullopt;
+    return decodeFrame(QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), file.size()), size, ratio,
+                       stretch);
 }
 
 } // namespace vellamor

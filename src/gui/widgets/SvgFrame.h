@@ -35,4 +35,8 @@ QByteArray encodeFrame(const QImage &drawn, int logicalWidth);
 // from a frame; nothing when the frame does not hold that drawing.
 std::optional<QImage> decodeFrame(const QByteArray &frame, QSize size, qreal ratio, bool stretch);
 
+// The same, from the frame stored as the given resource; nothing when there
+// is no such frame or it does not hold that drawing.
+std::optional<QImage> readFrame(const QString &frame, QSize size, qreal ratio, bool stretch);
+
 } // namespace vellamor

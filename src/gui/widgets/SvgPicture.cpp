@@ -3,7 +3,6 @@
 #include "Accessibility.h"
 #include "SvgFrame.h"
 
-#include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -51,16 +50,9 @@ QPixmap SvgPicture::render(QSize size, qreal ratio)
     // and screen; otherwise the artwork itself.
     if (!m_renderer) {
         const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-        QFile frame(QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name));
-        if (frame.open(QIODevice::ReadOnly)) {
-            // Resources are memory already: mapping one copies nothing.
-            const uchar *bytes = frame.map(0, frame.size());
-            if (std::optional<QImage> drawn =
-                    bytes ? decodeFrame(QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), frame.size()),
-                                        size, ratio, m_stretch)
-                          : std::nullopt)
-                return QPixmap::fromImage(std::move(*drawn));
-        }
+        if (std::optional<QImage> drawn =
+                readFrame(QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name), size, ratio, m_stretch))
+            return QPixmap::fromImage(std::move(*drawn));
     }
     std::unique_ptr<QSvgRenderer> parsed =
         m_renderer ? std::move(m_renderer) : std::make_unique<QSvgRenderer>(m_resource);
