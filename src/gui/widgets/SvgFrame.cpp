@@ -10,17 +10,22 @@ namespace vellamor {
 
 namespace {
 
-constexpr char kMagic[4] = {'V', 'F', 'R', '1'};
+constexpr char kMagic[4] = {'V', 'F', 'R', '2'};
 constexpr qsizetype kHeader = 20;
 // Pixel columns per strip. A picture narrower than its frame reads only the
 // strips it shows: the banner's frame is as wide as three windows.
 constexpr int kStrip = 64;
 
-quint32 field(const QByteArray &frame, int at)
+quint32 readWord(const char *at)
 {
     quint32 value = 0;
-    std::memcpy(&value, frame.constData() + 4 + at * 4, sizeof value);
+    std::memcpy(&value, at, sizeof value);
     return value;
+}
+
+quint32 field(const QByteArray &frame, int at)
+{
+    return readWord(frame.constData() + 4 + at * 4);
 }
 
 } // namespace
@@ -66,8 +71,13 @@ QByteArray encodeFrame(const QImage &drawn, int logicalWidth)
     frame.append(reinterpret_cast<const char *>(fields), sizeof fields);
     for (int left = 0; left < pixels.width(); left += kStrip) {
         const int columns = qMin(kStrip, pixels.width() - left);
+        QByteArray strip;
         for (int y = 0; y < pixels.height(); ++y)
-            frame.append(reinterpret_cast<const char *>(pixels.constScanLine(y)) + left * 4, columns * 4);
+            strip.append(reinterpret_cast<const char *>(pixels.constScanLine(y)) + left * 4, columns * 4);
+        const QByteArray packed = qCompress(strip, 9);
+        const quint32 length = quint32(packed.size());
+        frame.append(reinterpret_cast<const char *>(&length), sizeof length);
+        frame.append(packed);
     }
     return frame;
 }
@@ -80,24 +90,32 @@ std::optional<QImage> decodeFrame(const QByteArray &frame, QSize size, qreal rat
     const int height = int(field(frame, 1));
     const int logicalWidth = int(field(frame, 2));
     const int strip = int(field(frame, 3));
-    if (width <= 0 || height <= 0 || strip <= 0 || frame.size() != kHeader + qsizetype(width) * height * 4)
+    if (width <= 0 || height <= 0 || strip <= 0)
         return std::nullopt;
     // The frame must be exactly what drawSvg() would draw here.
     const QSize wanted = size * ratio;
     if (stretch ? (wanted.height() != height || size.width() > logicalWidth || wanted.width() > width)
                 : wanted != QSize(width, height))
         return std::nullopt;
-    // Row by row into an image of its own: the frame's bytes belong to the
-    // resource, which promises no alignment, and the picture keeps its drawing.
     QImage drawn(wanted, QImage::Format_ARGB32_Premultiplied);
     if (drawn.isNull())
         return std::nullopt;
+    qsizetype at = kHeader;
     for (int left = 0; left < wanted.width(); left += strip) {
+        if (frame.size() - at < 4)
+            return std::nullopt;
+        const qsizetype length = readWord(frame.constData() + at);
+        at += 4;
+        if (frame.size() - at < length)
+            return std::nullopt;
         const int stored = qMin(strip, width - left);
-        const char *pixels = frame.constData() + kHeader + qsizetype(left) * height * 4;
+        const QByteArray pixels = qUncompress(reinterpret_cast<const uchar *>(frame.constData() + at), length);
+        at += length;
+        if (pixels.size() != qsizetype(stored) * height * 4)
+            return std::nullopt;
         const size_t bytes = size_t(qMin(strip, wanted.width() - left)) * 4;
         for (int y = 0; y < wanted.height(); ++y)
-            std::memcpy(drawn.scanLine(y) + left * 4, pixels + qsizetype(y) * stored * 4, bytes);
+            std::memcpy(drawn.scanLine(y) + left * 4, pixels.constData() + qsizetype(y) * stored * 4, bytes);
     }
     drawn.setDevicePixelRatio(ratio);
     return drawn;
