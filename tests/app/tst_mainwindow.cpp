@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "dialogs/about.h"
+#include "widgets/SvgFrame.h"
 #include "widgets/SvgPicture.h"
 #include "window/VellamorDesktopMain.h"
 
@@ -20,8 +21,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -90,6 +94,9 @@ private Q_SLOTS:
     void controlsHaveTheirCaptionsAndDefaults_data();
     void controlsHaveTheirCaptionsAndDefaults();
     void startsOnTheServicePageWithNoNodeSelected();
+    void firstPagePicturesHaveFramesAsDrawn_data();
+    void firstPagePicturesHaveFramesAsDrawn();
+    void listScrollBarsPaintedAlonePaintEveryPixel();
     void pageTreeSwitchesPages_data();
     void pageTreeSwitchesPages();
     void timersHaveTheirIntervals();
@@ -227,6 +234,112 @@ void TestMainWindow::startsOnTheServicePageWithNoNodeSelected()
     QVERIFY(!form.Activated);
 }
 
+void TestMainWindow::firstPagePicturesHaveFramesAsDrawn_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<int>("extraWidth");
+    QTest::newRow("100 %") << 1.0 << 0;
+    QTest::newRow("200 %") << 2.0 << 0;
+    // The banner follows the window's width.
+    QTest::newRow("100 %, window wider") << 1.0 << 233;
+    QTest::newRow("200 %, window wider") << 2.0 << 401;
+}
+
+// The first paint copies these frames instead of drawing the pictures: a
+// frame that is missing, out of date or read wrongly shows here, as does a
+// picture whose size changed without its frame.
+void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(int, extraWidth);
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    form.resize(form.size() + QSize(extraWidth, 0));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    struct Shown
+    {
+        QString art, frame;
+        QSize size;
+        qreal ratio;
+        bool stretch;
+    };
+    QList<Shown> shown;
+    const QList<SvgPicture *> pictures = form.TabSheet1MainService->findChildren<SvgPicture *>();
+    QCOMPARE(pictures.size(), 8);
+    for (SvgPicture *picture : pictures) {
+        const QString name = picture->resource().section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+        shown.append({picture->resource(), QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name),
+                      picture->size(), ratio, picture == form.Image1});
+    }
+    // The tabs' and the tool bar's icons, by their size in pixels.
+    const int pixels = qRound(form.PageControl1->iconSize().width() * ratio);
+    for (const char *icon : {"service", "configuration", "exit"}) {
+        shown.append({QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(icon)),
+                      QStringLiteral(":/frames/icons/%1-%2.frame").arg(QLatin1StringView(icon)).arg(pixels),
+                      QSize(pixels, pixels), 1.0, false});
+    }
+    for (const Shown &picture : std::as_const(shown)) {
+        const std::optional<QImage> copied = readFrame(picture.frame, picture.size, picture.ratio, picture.stretch);
+        QVERIFY2(copied, qPrintable(picture.frame));
+        QSvgRenderer art(picture.art);
+        const QImage drawn = drawSvg(art, picture.size, picture.ratio, picture.stretch);
+        QCOMPARE(copied->size(), drawn.size());
+        QCOMPARE(copied->devicePixelRatio(), picture.ratio);
+        // Drawn whole and cut, a path's edge can land one level apart from
+        // the same edge drawn into the narrower picture.
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QRgb a = copied->pixel(x, y), b = drawn.pixel(x, y);
+                const int most = qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))),
+                                      qMax(qAbs(qBlue(a) - qBlue(b)), qAbs(qAlpha(a) - qAlpha(b))));
+                if (most > 1)
+                    QFAIL(qPrintable(QStringLiteral("%1 differs at %2,%3").arg(picture.frame).arg(x).arg(y)));
+            }
+        }
+    }
+}
+
+// A scroll bar marked as painting every pixel is repainted without what lies
+// behind it: a pixel it left out would keep whatever was there before.
+void TestMainWindow::listScrollBarsPaintedAlonePaintEveryPixel()
+{
+    FakePlatform fake;
+    TForm3 form(fake.platform());
+    int checked = 0;
+    const QList<QAbstractScrollArea *> lists{form.SystemIPS, form.SelectedIPs, form.SystemIPS2, form.SelectedIPs2,
+                                             form.RulesList};
+    for (QAbstractScrollArea *list : lists) {
+        for (QScrollBar *bar : {list->verticalScrollBar(), list->horizontalScrollBar()}) {
+            if (!bar->testAttribute(Qt::WA_OpaquePaintEvent))
+                continue;
+            ++checked;
+            // The list's own bar may be hidden and is sized by the list: one
+            // like it, in the list's style and colours, shown at a list's size.
+            QScrollBar probe(bar->orientation());
+            probe.setStyle(bar->style());
+            probe.setPalette(bar->palette());
+            probe.setRange(0, 100);
+            probe.setValue(37);
+            probe.resize(bar->orientation() == Qt::Vertical ? QSize(14, 133) : QSize(133, 14));
+            probe.setAttribute(Qt::WA_DontShowOnScreen);
+            probe.show();
+            QImage shown(probe.size(), QImage::Format_ARGB32_Premultiplied);
+            shown.fill(Qt::magenta);
+            probe.render(&shown, QPoint(), QRegion(), QWidget::RenderFlags());
+            for (int y = 0; y < shown.height(); ++y) {
+                for (int x = 0; x < shown.width(); ++x)
+                    QVERIFY2(shown.pixel(x, y) != QColor(Qt::magenta).rgba() && qAlpha(shown.pixel(x, y)) == 255,
+                             qPrintable(list->objectName()));
+            }
+        }
+    }
+    // Fusion, the panel's style where the desktop gives none, paints them whole.
+    const auto *style = qobject_cast<const QProxyStyle *>(form.style());
+    if (style && style->baseStyle()->name() == QLatin1String("fusion"))
+        QCOMPARE(checked, 10);
+}
+
 void TestMainWindow::pageTreeSwitchesPages_data()
 {
     QTest::addColumn<int>("node");
@@ -264,6 +377,8 @@ void TestMainWindow::pageTreeSwitchesPages()
     form.PageControl1->setCurrentWidget(form.TabSheet4Config);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Shown before the window's first paint, the tab is laid out as it shows.
+    QVERIFY(form.Button1->geometry().top() > form.TabSheet4Config->height() / 2);
 
     // Start from the Security page, chosen the way a user does.
     QTreeWidgetItem *security = form.TreeView1->topLevelItem(3);

@@ -16,14 +16,35 @@ LinkLabel::LinkLabel(const QString &caption, QWidget *parent)
 {
     installAccessibleInterfaces();
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
     setTextFormat(Qt::PlainText);
     QFont f = font();
     f.setUnderline(true);
     setFont(f);
     // Room for the focus frame around the caption.
     setContentsMargins(2, 1, 2, 1);
+    // Last: a label that takes the focus lays its text out as a rich text
+    // document from its next change on. This one measures and draws its one
+    // line itself (below), so it never needs that document.
+    setFocusPolicy(Qt::TabFocus);
     updateLook();
+}
+
+QSize LinkLabel::sizeHint() const
+{
+    ensurePolished();
+    // As a plain label measures its line: the caption's box, the margins.
+    const int flags = int(alignment()) & ~(Qt::AlignVCenter | Qt::AlignHCenter);
+    const QRect text = fontMetrics().boundingRect(0, 0, 2000, 2000, flags, this->text());
+    const QMargins margins = contentsMargins();
+    const int extra = 2 * margin();
+    return QSize(text.width() + extra + margins.left() + margins.right(),
+                 text.height() + extra + margins.top() + margins.bottom())
+        .expandedTo(minimumSize());
+}
+
+QSize LinkLabel::minimumSizeHint() const
+{
+    return sizeHint();
 }
 
 void LinkLabel::activate()
@@ -62,19 +83,24 @@ void LinkLabel::changeEvent(QEvent *event)
     QLabel::changeEvent(event);
 }
 
-void LinkLabel::paintEvent(QPaintEvent *event)
+void LinkLabel::paintEvent(QPaintEvent *)
 {
-    QLabel::paintEvent(event);
+    QPainter painter(this);
+    const QRect area = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
+    const int flags = int(QStyle::visualAlignment(layoutDirection(), alignment())) |
+                      (layoutDirection() == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+    QStyleOption option;
+    option.initFrom(this); // the palette of the link's state: a disabled link is grey
+    style()->drawItemText(&painter, area, flags, option.palette, isEnabled(), text(), foregroundRole());
     if (!hasFocus())
         return;
     // A label draws no focus of its own; a keyboard user must see where Enter goes.
-    QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
     const QRect text = fontMetrics().boundingRect(contentsRect(), int(alignment()), this->text());
-    option.rect = text.adjusted(-2, -1, 2, 1).intersected(rect());
-    option.backgroundColor = palette().color(backgroundRole());
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    focus.rect = text.adjusted(-2, -1, 2, 1).intersected(rect());
+    focus.backgroundColor = palette().color(backgroundRole());
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
 void LinkLabel::updateLook()

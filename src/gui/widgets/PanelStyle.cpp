@@ -2,9 +2,12 @@
 
 #include "SvgIconEngine.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QGroupBox>
 #include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
 #include <QStyleOptionTab>
 
 namespace vellamor {
@@ -15,6 +18,17 @@ void PanelStyle::install()
 {
     if (!qobject_cast<PanelStyle *>(QApplication::style()))
         QApplication::setStyle(new PanelStyle); // the application owns it
+}
+
+void PanelStyle::paintScrollBarsAlone(QAbstractScrollArea *area)
+{
+    // Fusion fills a scroll bar's whole rectangle with its groove.
+    const auto *panel = qobject_cast<const PanelStyle *>(area->style());
+    const QStyle *base = panel ? panel->baseStyle() : area->style();
+    if (!base || base->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        return;
+    for (QScrollBar *bar : {area->verticalScrollBar(), area->horizontalScrollBar()})
+        bar->setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 QSize PanelStyle::sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
@@ -62,10 +76,42 @@ void PanelStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *opt
     QColor outline = option->palette.window().color().darker(140);
     outline.setAlpha(160);
     painter->save();
+    // The sheen inside and the straight runs of the one-pixel outline fall on
+    // whole pixels, so they are plain rectangles; only the four rounded
+    // corners need smoothing. (Drawn as one smoothed rounded rectangle, the
+    // frame cost as much as all the text of the page.)
+    painter->fillRect(frame.adjusted(1, 1, -1, -1), QColor(255, 255, 255, 24));
+    if (frame.width() < 6 || frame.height() < 6) {
+        painter->restore();
+        return;
+    }
+    const QRect r = frame;
+    painter->fillRect(QRect(r.left() + 3, r.top(), r.width() - 6, 1), outline);
+    painter->fillRect(QRect(r.left() + 3, r.bottom(), r.width() - 6, 1), outline);
+    painter->fillRect(QRect(r.left(), r.top() + 3, 1, r.height() - 6), outline);
+    painter->fillRect(QRect(r.right(), r.top() + 3, 1, r.height() - 6), outline);
+    static const QPainterPath corner = [] {
+        // The top left corner: a quarter ring between radii 1.5 and 2.5
+        // round (2.5, 2.5), with the half pixels of the straight runs that
+        // meet it. Cubics with the usual quarter-circle handle length.
+        constexpr qreal k = 0.5523;
+        QPainterPath p;
+        p.moveTo(3, 0);
+        p.lineTo(2.5, 0);
+        p.cubicTo(2.5 - 2.5 * k, 0, 0, 2.5 - 2.5 * k, 0, 2.5);
+        p.lineTo(0, 3);
+        p.lineTo(1, 3);
+        p.lineTo(1, 2.5);
+        p.cubicTo(1, 2.5 - 1.5 * k, 2.5 - 1.5 * k, 1, 2.5, 1);
+        p.lineTo(3, 1);
+        p.closeSubpath();
+        return p;
+    }();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(outline);
-    painter->setBrush(QColor(255, 255, 255, 24));
-    painter->drawRoundedRect(QRectF(frame).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    const qreal left = r.left(), top = r.top(), right = r.left() + r.width(), bottom = r.top() + r.height();
+    for (const QTransform &place : {QTransform(1, 0, 0, 1, left, top), QTransform(-1, 0, 0, 1, right, top),
+                                    QTransform(1, 0, 0, -1, left, bottom), QTransform(-1, 0, 0, -1, right, bottom)})
+        painter->fillPath(place.map(corner), outline);
     painter->restore();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QProxyStyle>
 
+class QAbstractScrollArea;
+
 namespace vellamor {
 
 // The few ways the panel's controls differ from the desktop's style: tabs at
@@ -27,6 +29,12 @@ public:
                        const QWidget *widget = nullptr) const override;
     QIcon standardIcon(StandardPixmap icon, const QStyleOption *option = nullptr,
                        const QWidget *widget = nullptr) const override;
+
+    // A scroll bar changes with every entry added to or taken from its list.
+    // Where the style paints every pixel of it, nothing behind it needs
+    // painting again: not the list's frame, its group, the pages and tabs
+    // around it, up to the window. Any other style keeps the usual way.
+    static void paintScrollBarsAlone(QAbstractScrollArea *area);
 
     static constexpr int kMinimumTabWidth = 100;
 

@@ -1,5 +1,7 @@
 #include "SvgIconEngine.h"
 
+#include "SvgFrame.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
@@ -72,6 +74,14 @@ bool SvgIconEngine::isNull()
 
 QPixmap SvgIconEngine::render(const QSize &size) const
 {
+    // The icons of the window's first picture were drawn when the panel was
+    // built (see SvgFrame.h).
+    if (size.width() == size.height()) {
+        const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+        if (std::optional<QImage> drawn =
+                readFrame(QStringLiteral(":/frames/icons/%1-%2.frame").arg(name).arg(size.width()), size, 1, false))
+            return QPixmap::fromImage(std::move(*drawn));
+    }
     QSvgRenderer renderer(m_resource);
     if (!renderer.isValid())
         return {};

@@ -1,6 +1,7 @@
 #include "SvgPicture.h"
 
 #include "Accessibility.h"
+#include "SvgFrame.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -45,29 +46,21 @@ void SvgPicture::paintEvent(QPaintEvent *)
 
 QPixmap SvgPicture::render(QSize size, qreal ratio)
 {
+    // A frame drawn when the panel was built, when there is one for this size
+    // and screen; otherwise the artwork itself.
+    if (!m_renderer) {
+        const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+        if (std::optional<QImage> drawn =
+                readFrame(QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name), size, ratio, m_stretch))
+            return QPixmap::fromImage(std::move(*drawn));
+    }
     std::unique_ptr<QSvgRenderer> parsed =
         m_renderer ? std::move(m_renderer) : std::make_unique<QSvgRenderer>(m_resource);
-    if (!parsed->isValid() || size.isEmpty())
-        return {};
-    QPixmap drawn(size * ratio);
-    drawn.setDevicePixelRatio(ratio);
-    drawn.fill(Qt::transparent);
-    QPainter painter(&drawn);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (m_stretch) {
-        // Keep the artwork's proportions: crop the wide banner on the right
-        // rather than squash it.
-        const QSizeF art = parsed->defaultSize();
-        const qreal scale = size.height() / art.height();
-        const qreal width = qMax<qreal>(art.width() * scale, size.width());
-        parsed->setAspectRatioMode(Qt::KeepAspectRatioByExpanding);
-        parsed->render(&painter, QRectF(0, 0, width, size.height()));
+    const QImage drawn = drawSvg(*parsed, size, ratio, m_stretch);
+    // A stretched picture renders again at each new width.
+    if (m_stretch)
         m_renderer = std::move(parsed);
-    } else {
-        parsed->setAspectRatioMode(Qt::KeepAspectRatio);
-        parsed->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    }
-    return drawn;
+    return QPixmap::fromImage(drawn);
 }
 
 } // namespace vellamor

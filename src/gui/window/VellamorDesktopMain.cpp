@@ -97,25 +97,6 @@ QToolButton *moveButton(const char *name, const char *caption, QWidget *parent)
     return button;
 }
 
-// A page of the configuration notebook: its header band, then its controls.
-QWidget *configPage(const char *name, int index, QWidget *parent, QVBoxLayout **body)
-{
-    auto *page = named(new QWidget(parent), name);
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    const ConfigPage &info = kConfigPages[index];
-    auto *band = new HeaderBand(QLatin1StringView(info.title), QLatin1StringView(info.subtitle), page);
-    band->setObjectName(QLatin1StringView(name) + QLatin1StringView("Header"));
-    layout->addWidget(band);
-    auto *content = new QVBoxLayout;
-    content->setContentsMargins(9, 9, 9, 9);
-    content->setSpacing(8);
-    layout->addLayout(content, 1);
-    *body = content;
-    return page;
-}
-
 } // namespace
 
 TForm3::TForm3(platform::Platform platform, QWidget *parent)
@@ -168,6 +149,7 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
 
     // The service timer runs from the moment the window exists.
     Timer2->start();
+    afterFirstPaint([this] { attachLayouts(); });
 }
 
 TForm3::~TForm3()
@@ -342,7 +324,8 @@ QWidget *TForm3::buildServicePage()
 QWidget *TForm3::buildConfigurationPage()
 {
     TabSheet4Config = named(new QWidget, "TabSheet4Config");
-    auto *layout = new QHBoxLayout(TabSheet4Config);
+    TabSheet4Config->installEventFilter(this);
+    auto *layout = unattachedLayout<QHBoxLayout>(TabSheet4Config);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(6);
 
@@ -389,10 +372,56 @@ QWidget *TForm3::buildConfigurationPage()
     return TabSheet4Config;
 }
 
+template<class Layout> Layout *TForm3::unattachedLayout(QWidget *page)
+{
+    auto *layout = new Layout;
+    m_unattachedLayouts.emplace_back(page, layout);
+    return layout;
+}
+
+void TForm3::attachLayouts()
+{
+    // The pages inside first (they were built last), so that each outer
+    // layout measures finished pages.
+    std::vector<std::pair<QWidget *, std::unique_ptr<QLayout>>> pending = std::exchange(m_unattachedLayouts, {});
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+        QLayout *attached = it->second.release();
+        it->first->setLayout(attached);
+        if (it->first->isVisible())
+            attached->activate();
+    }
+}
+
+bool TForm3::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == TabSheet4Config && event->type() == QEvent::Show)
+        attachLayouts();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// A page of the configuration notebook: its header band, then its controls.
+QWidget *TForm3::configPage(const char *name, int index, QVBoxLayout **body)
+{
+    auto *page = named(new QWidget, name);
+    auto *layout = unattachedLayout<QVBoxLayout>(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const ConfigPage &info = kConfigPages[index];
+    auto *band = new HeaderBand(QLatin1StringView(info.title), QLatin1StringView(info.subtitle), page);
+    band->setObjectName(QLatin1StringView(name) + QLatin1StringView("Header"));
+    layout->addWidget(band);
+    auto *content = new QVBoxLayout;
+    content->setContentsMargins(9, 9, 9, 9);
+    content->setSpacing(8);
+    layout->addLayout(content, 1);
+    *body = content;
+    return page;
+}
+
 QWidget *TForm3::buildGeneralPage()
 {
     QVBoxLayout *body = nullptr;
-    TabSheet5ConfigGeneral = configPage("TabSheet5ConfigGeneral", 0, nullptr, &body);
+    TabSheet5ConfigGeneral = configPage("TabSheet5ConfigGeneral", 0, &body);
     auto *page = TabSheet5ConfigGeneral;
 
     GroupBox8 = named(new QGroupBox(tr("Maximum Allowed Connections"), page), "GroupBox8");
@@ -445,6 +474,7 @@ QGroupBox *addressGroup(const char *name, const QString &title, const char *name
         // without measuring each one again after every move.
         list->setUniformItemSizes(true);
         list->setMinimumHeight(60);
+        PanelStyle::paintScrollBarsAlone(list);
     }
     auto *moves = new QVBoxLayout;
     moves->addStretch(1);
@@ -467,7 +497,7 @@ QGroupBox *addressGroup(const char *name, const QString &title, const char *name
 QWidget *TForm3::buildApplicationPage()
 {
     QVBoxLayout *body = nullptr;
-    TabSheet7ConfigApplication = configPage("TabSheet7ConfigApplication", 1, nullptr, &body);
+    TabSheet7ConfigApplication = configPage("TabSheet7ConfigApplication", 1, &body);
     auto *page = TabSheet7ConfigApplication;
 
     const char *names[7] = {"Label1", "SystemIPS",   "SpeedButton1",     "SpeedButton2",
@@ -495,7 +525,7 @@ QWidget *TForm3::buildApplicationPage()
 QWidget *TForm3::buildManagementPage()
 {
     QVBoxLayout *body = nullptr;
-    TabSheet8Management = configPage("TabSheet8Management", 2, nullptr, &body);
+    TabSheet8Management = configPage("TabSheet8Management", 2, &body);
     auto *page = TabSheet8Management;
 
     const char *names[7] = {"Label4", "SystemIPS2",   "SpeedButton3",      "SpeedButton4",
@@ -543,7 +573,7 @@ QWidget *TForm3::buildManagementPage()
 QWidget *TForm3::buildSecurityPage()
 {
     QVBoxLayout *body = nullptr;
-    TabSheet2ConfigSecurity = configPage("TabSheet2ConfigSecurity", 3, nullptr, &body);
+    TabSheet2ConfigSecurity = configPage("TabSheet2ConfigSecurity", 3, &body);
     auto *page = TabSheet2ConfigSecurity;
 
     auto *top = new QHBoxLayout;
@@ -609,6 +639,7 @@ QWidget *TForm3::buildSecurityPage()
     mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"), QStringLiteral("monospace")});
     mono.setStyleHint(QFont::Monospace);
     RulesList->setFont(mono);
+    PanelStyle::paintScrollBarsAlone(RulesList);
     listRow->addWidget(RulesList, 1);
 
     auto *moves = new QVBoxLayout;
@@ -651,7 +682,7 @@ QWidget *TForm3::buildSecurityPage()
 QWidget *TForm3::buildSslPage()
 {
     QVBoxLayout *body = nullptr;
-    TabSheet3ConfigSSL = configPage("TabSheet3ConfigSSL", 4, nullptr, &body);
+    TabSheet3ConfigSSL = configPage("TabSheet3ConfigSSL", 4, &body);
     auto *page = TabSheet3ConfigSSL;
 
     GroupBox14 = named(new QGroupBox(tr("Key File"), page), "GroupBox14");
@@ -676,7 +707,7 @@ QWidget *TForm3::buildSslPage()
 QWidget *TForm3::buildDatabasePage()
 {
     QVBoxLayout *body = nullptr;
-    TabSheet6ConfigDatabase = configPage("TabSheet6ConfigDatabase", 5, nullptr, &body);
+    TabSheet6ConfigDatabase = configPage("TabSheet6ConfigDatabase", 5, &body);
     auto *page = TabSheet6ConfigDatabase;
 
     GroupBox11 = named(new QGroupBox(tr("Database Configuration"), page), "GroupBox11");

@@ -15,12 +15,15 @@
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListView;
 class QListWidget;
@@ -35,6 +38,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 
 namespace vellamor {
 
@@ -273,6 +277,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -281,6 +286,7 @@ private:
     void buildToolBar();
     QWidget *buildServicePage();
     QWidget *buildConfigurationPage();
+    QWidget *configPage(const char *name, int index, QVBoxLayout **body);
     QWidget *buildGeneralPage();
     QWidget *buildApplicationPage();
     QWidget *buildManagementPage();
@@ -304,6 +310,15 @@ private:
     void afterFirstPaint(std::function<void()> work);
     std::vector<std::function<void()>> m_afterFirstPaint;
     bool m_firstPainted = false;
+
+    // The Configuration tab's layouts, built but not yet attached to their
+    // pages: attaching one measures every control of its page, which the first
+    // picture (the Service page) does not show. They are attached once the
+    // window has been painted, or as soon as the tab is shown if that comes
+    // first; the controls themselves exist and hold their values all along.
+    template<class Layout> Layout *unattachedLayout(QWidget *page);
+    void attachLayouts();
+    std::vector<std::pair<QWidget *, std::unique_ptr<QLayout>>> m_unattachedLayouts;
 
     // Area hooks defined beside their area's code.
     void installFieldHelpers(); // Save.cpp: the digit filter, no length limit
