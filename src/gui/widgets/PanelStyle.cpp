@@ -121,6 +121,10 @@ QIcon PanelStyle::standardIcon(StandardPixmap icon, const QStyleOption *option, 
         return SvgIconEngine::icon(QStringLiteral(":/icons/more-horizontal.svg"));
     if (icon == SP_ToolBarVerticalExtensionButton)
         return SvgIconEngine::icon(QStringLiteral(":/icons/more-vertical.svg"));
+    // Our own sign, drawn when first shown: the default one searches the
+    // desktop's icon theme, which a find field would pay for at start-up.
+    if (icon == SP_LineEditClearButton)
+        return SvgIconEngine::icon(QStringLiteral(":/icons/clear-text.svg"));
     return QProxyStyle::standardIcon(icon, option, widget);
 }
 

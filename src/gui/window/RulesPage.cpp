@@ -10,6 +10,7 @@
 #include "rules/RuleSetFile.h"
 #include "widgets/RuleFilterModel.h"
 #include "widgets/RuleListView.h"
+#include "widgets/SvgIconEngine.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -230,6 +231,10 @@ void TForm3::showRuleChecks()
     const int count = checks.needingAttention;
     RulesAttention_lbl->setText(count == 1 ? tr("1 rule needs attention") : tr("%1 rules need attention").arg(count));
     RulesAttention_lbl->setVisible(count > 0);
+    // The sign is drawn the first time it is needed, at the screen's scale.
+    if (count > 0 && RulesAttentionIcon_lbl->pixmap().isNull())
+        RulesAttentionIcon_lbl->setPixmap(SvgIconEngine::icon(QStringLiteral(":/icons/warning.svg"))
+                                              .pixmap(QSize(16, 16), RulesAttentionIcon_lbl->devicePixelRatioF()));
     RulesAttentionIcon_lbl->setVisible(count > 0);
     PolicyNote_lbl->setVisible(PolicyReject_radio->isChecked() && !checks.anyAccepting);
 }

@@ -661,7 +661,6 @@ QWidget *TForm3::buildSecurityPage()
     auto *attention = new QHBoxLayout;
     attention->setSpacing(4);
     RulesAttentionIcon_lbl = named(new QLabel(GroupBox12), "RulesAttentionIcon_lbl");
-    RulesAttentionIcon_lbl->setPixmap(icon("warning").pixmap(QSize(16, 16)));
     RulesAttentionIcon_lbl->setAccessibleName(tr("Warning"));
     RulesAttention_lbl = named(new QLabel(GroupBox12), "RulesAttention_lbl");
     RulesAttention_lbl->setToolTip(tr("Point at a rule with the warning sign to read why."));
