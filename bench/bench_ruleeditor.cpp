@@ -8,6 +8,7 @@
 //
 // Usage: bench_ruleeditor       (offscreen unless QT_QPA_PLATFORM is set)
 
+#include "BenchSupport.h"
 #include "FakePlatform.h"
 #include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
@@ -78,15 +79,8 @@ void row(const char *what, double page, double bare)
 
 int main(int argc, char **argv)
 {
-    std::vector<char *> args(argv, argv + argc);
-    char platformOption[] = "-platform";
-    char offscreen[] = "offscreen";
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        args.push_back(platformOption);
-        args.push_back(offscreen);
-    }
-    int count = int(args.size());
-    QApplication app(count, args.data());
+    vellamor::bench::preferOffscreen();
+    QApplication app(argc, argv);
 
     const QList<QByteArray> lines = ruleLines();
     FakePlatform fake;

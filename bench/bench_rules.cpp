@@ -7,6 +7,7 @@
 //
 // Usage: bench_rules [--addresses-only]   (offscreen unless QT_QPA_PLATFORM is set)
 
+#include "BenchSupport.h"
 #include "FakePlatform.h"
 #include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
@@ -104,15 +105,8 @@ int ruleCount(const TForm3 &window)
 
 int main(int argc, char **argv)
 {
-    std::vector<char *> args(argv, argv + argc);
-    char platformOption[] = "-platform";
-    char offscreen[] = "offscreen";
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        args.push_back(platformOption);
-        args.push_back(offscreen);
-    }
-    int count = int(args.size());
-    QApplication app(count, args.data());
+    vellamor::bench::preferOffscreen();
+    QApplication app(argc, argv);
 
     FakePlatform fake;
     {
