@@ -84,6 +84,18 @@ QString captionOf(QObject *object)
     return QStringLiteral("<no caption>");
 }
 
+// Closes the window the way a user would: System > Exit, the tool bar
+// button, or the window's close box.
+void closeBy(TForm3 &form, const QString &how)
+{
+    if (how == QLatin1String("menu"))
+        form.Exit1->trigger();
+    else if (how == QLatin1String("toolbar"))
+        QTest::mouseClick(form.ToolButton9, Qt::LeftButton);
+    else
+        form.close();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -599,12 +611,7 @@ void TestMainWindow::exitAndToolButtonCloseTheWindow()
     TForm3 form(fake.platform());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    if (how == QLatin1String("menu"))
-        form.Exit1->trigger();
-    else if (how == QLatin1String("toolbar"))
-        QTest::mouseClick(form.ToolButton9, Qt::LeftButton);
-    else
-        form.close();
+    closeBy(form, how);
     QVERIFY(!form.isVisible());
     // Nothing keeps ticking behind a closed window.
     QVERIFY(!form.Timer2->isActive());
@@ -691,12 +698,7 @@ void TestMainWindow::unsavedChangesAskBeforeClosing()
     if (answer)
         fake.dialogs->answerNext(platform::Answer(answer));
 
-    if (how == QLatin1String("menu"))
-        form.Exit1->trigger();
-    else if (how == QLatin1String("toolbar"))
-        QTest::mouseClick(form.ToolButton9, Qt::LeftButton);
-    else
-        form.close();
+    closeBy(form, how);
 
     if (!edit) {
         QVERIFY(fake.dialogs->boxes.isEmpty());
