@@ -326,6 +326,33 @@ private Q_SLOTS:
         QVERIFY(w.RulesFound_lbl->isHidden());
     }
 
+    // An added rule that the find text would hide clears the find; one it
+    // shows keeps it.
+    void addingWhileFinding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("hidden") << "192.168"
+                                << "";
+        QTest::newRow("shown") << "10.0.0.5"
+                               << "10.0.0.5";
+    }
+    void addingWhileFinding()
+    {
+        QFETCH(QString, text);
+        TForm3 &w = start();
+        QTest::keyClicks(w.RulesFilter_txt, text);
+        inDialog([&] { QTest::mouseClick(w.Button2, Qt::LeftButton); },
+                 [](QWidget *dialog) {
+                     auto *d = qobject_cast<TForm33 *>(dialog);
+                     QVERIFY(d);
+                     d->RuleType->setCurrentIndex(0); // REJECT; the dialog starts on All IPs
+                     QTest::mouseClick(d->Button3, Qt::LeftButton);
+                 });
+        QTEST(w.RulesFilter_txt->text(), "kept");
+        QCOMPARE(lines(w.RulesList->model()).constLast(), QStringLiteral("REJECT 0.0.0.0"));
+    }
+
     void warnings()
     {
         TForm3 &w = start("POLICY REJECT\r\nREJECT 10.0.0.5/24\r\nREJECT 1.2.3.4\r\nREJECT 1.2.3.4\r\n");

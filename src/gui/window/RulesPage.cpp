@@ -87,7 +87,12 @@ void TForm3::Button2Click()
         return;
     // The same rule may be listed twice: the order of rules is what counts.
     m_rules->appendLine(RuleListModel::bytesOf(line));
-    const QModelIndex added = inView(RulesList->model(), m_rules->index(m_rules->rowCount() - 1));
+    const QPersistentModelIndex rule = m_rules->index(m_rules->rowCount() - 1);
+    // A rule the find text would hide is shown all the same: the find is
+    // cleared rather than leave the user wondering where the rule went.
+    if (!inView(RulesList->model(), rule).isValid())
+        RulesFilter_txt->clear();
+    const QModelIndex added = inView(RulesList->model(), rule);
     if (added.isValid())
         RulesList->scrollTo(added);
 }
