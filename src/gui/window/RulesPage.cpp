@@ -87,14 +87,7 @@ void TForm3::Button2Click()
         return;
     // The same rule may be listed twice: the order of rules is what counts.
     m_rules->appendLine(RuleListModel::bytesOf(line));
-    const QPersistentModelIndex rule = m_rules->index(m_rules->rowCount() - 1);
-    // A rule the find text would hide is shown all the same: the find is
-    // cleared rather than leave the user wondering where the rule went.
-    if (!inView(RulesList->model(), rule).isValid())
-        RulesFilter_txt->clear();
-    const QModelIndex added = inView(RulesList->model(), rule);
-    if (added.isValid())
-        RulesList->scrollTo(added);
+    scrollToRule(m_rules->index(m_rules->rowCount() - 1));
 }
 
 void TForm3::Button3Click()
@@ -145,6 +138,15 @@ void TForm3::EditRule1Click()
     if (!rule.isValid() || edited == text)
         return;
     m_rules->replaceLine(rule.row(), RuleListModel::bytesOf(edited));
+    scrollToRule(rule);
+}
+
+void TForm3::scrollToRule(const QPersistentModelIndex &rule)
+{
+    // A rule the find text would hide is shown all the same: the find is
+    // cleared rather than leave the user wondering where the rule went.
+    if (!inView(RulesList->model(), rule).isValid())
+        RulesFilter_txt->clear();
     const QModelIndex shown = inView(RulesList->model(), rule);
     if (shown.isValid())
         RulesList->scrollTo(shown);

@@ -344,6 +344,8 @@ private:
     void ruleSelectionChanged();
     QModelIndex selectedRule() const; // in m_rules
     void moveShownRule(int row, int before);
+    // Scrolls to a rule just added or edited, clearing a find that hides it.
+    void scrollToRule(const QPersistentModelIndex &rule);
     void updateRuleActions();
     void showFindResult();
     void showRuleChecks();
