@@ -103,6 +103,19 @@ private:
     QSet<QString> m_taken;
 };
 
+// The service's IP elements in file order; one without a value stops the load.
+template<typename Visit> void forEachAddress(const XmlNode &service, Visit visit)
+{
+    for (const XmlNode &child : service.children) {
+        if (!child.isElement(u"IP"))
+            continue;
+        const std::optional<QString> address = valueOf(child);
+        if (!address)
+            raiseNoValue();
+        visit(*address);
+    }
+}
+
 void readApplicationService(GlobalConfigFields &fields, const XmlNode &acc, const Defaults &defaults)
 {
     fields.applicationPort = requiredChildValue(acc, u"port");
@@ -112,14 +125,7 @@ void readApplicationService(GlobalConfigFields &fields, const XmlNode &acc, cons
     fields.certFile = childValue(acc, u"cert").value_or(defaults.certFile);
     fields.keyFile = childValue(acc, u"key").value_or(defaults.keyFile);
     AddressChoice choice(fields.applicationChosen, fields.applicationSystem);
-    for (const XmlNode &child : acc.children) {
-        if (!child.isElement(u"IP"))
-            continue;
-        const std::optional<QString> address = valueOf(child);
-        if (!address)
-            raiseNoValue();
-        choice.choose(*address);
-    }
+    forEachAddress(acc, [&](const QString &address) { choice.choose(address); });
 }
 
 void readManagementService(GlobalConfigFields &fields, const XmlNode &management)
@@ -132,16 +138,11 @@ void readManagementService(GlobalConfigFields &fields, const XmlNode &management
     fields.management.Port = toInteger(fields.managementPort);
     fields.management.Password = fields.password;
     AddressChoice choice(fields.managementChosen, fields.managementSystem);
-    for (const XmlNode &child : management.children) {
-        if (!child.isElement(u"IP"))
-            continue;
-        const std::optional<QString> address = valueOf(child);
-        if (!address)
-            raiseNoValue();
-        choice.choose(*address);
+    forEachAddress(management, [&](const QString &address) {
+        choice.choose(address);
         // The panel reaches the management service at the last address listed.
-        fields.management.Host = *address;
-    }
+        fields.management.Host = address;
+    });
 }
 
 // Text content as XML 1.0 can carry it: a carriage return would come back as a
