@@ -445,18 +445,20 @@ QWidget *TForm3::buildGeneralPage()
 namespace {
 
 // The two lists of a service's addresses with the move buttons between them.
+// The window's fields that one binding group fills in.
 struct AddressPair
 {
-    QLabel *systemLabel;
-    QListWidget *system;
-    QToolButton *add;
-    QToolButton *remove;
-    QLabel *chosenLabel;
-    QListWidget *chosen;
-    QCheckBox *all;
+    QLabel *&systemLabel;
+    QListWidget *&system;
+    QToolButton *&add;
+    QToolButton *&remove;
+    QLabel *&chosenLabel;
+    QListWidget *&chosen;
+    QCheckBox *&all;
 };
 
-QGroupBox *addressGroup(const char *name, const QString &title, const char *names[7], AddressPair &out, QWidget *parent)
+QGroupBox *addressGroup(const char *name, const QString &title, const char *names[7], const AddressPair &out,
+                        QWidget *parent)
 {
     auto *group = named(new QGroupBox(title, parent), name);
     auto *grid = new QGridLayout(group);
@@ -502,15 +504,9 @@ QWidget *TForm3::buildApplicationPage()
 
     const char *names[7] = {"Label1", "SystemIPS",   "SpeedButton1",     "SpeedButton2",
                             "Label8", "SelectedIPs", "ActivateOnAll_chk"};
-    AddressPair pair{};
-    GroupBox5 = addressGroup("GroupBox5", tr("Application Server"), names, pair, page);
-    Label1 = pair.systemLabel;
-    SystemIPS = pair.system;
-    SpeedButton1 = pair.add;
-    SpeedButton2 = pair.remove;
-    Label8 = pair.chosenLabel;
-    SelectedIPs = pair.chosen;
-    ActivateOnAll_chk = pair.all;
+    GroupBox5 =
+        addressGroup("GroupBox5", tr("Application Server"), names,
+                     {Label1, SystemIPS, SpeedButton1, SpeedButton2, Label8, SelectedIPs, ActivateOnAll_chk}, page);
     body->addWidget(GroupBox5, 1);
 
     GroupBox7 = named(new QGroupBox(tr("Application Service Port"), page), "GroupBox7");
@@ -530,15 +526,9 @@ QWidget *TForm3::buildManagementPage()
 
     const char *names[7] = {"Label4", "SystemIPS2",   "SpeedButton3",      "SpeedButton4",
                             "Label2", "SelectedIPs2", "ActivateOnAll_chk2"};
-    AddressPair pair{};
-    GroupBox4 = addressGroup("GroupBox4", tr("Management Server"), names, pair, page);
-    Label4 = pair.systemLabel;
-    SystemIPS2 = pair.system;
-    SpeedButton3 = pair.add;
-    SpeedButton4 = pair.remove;
-    Label2 = pair.chosenLabel;
-    SelectedIPs2 = pair.chosen;
-    ActivateOnAll_chk2 = pair.all;
+    GroupBox4 =
+        addressGroup("GroupBox4", tr("Management Server"), names,
+                     {Label4, SystemIPS2, SpeedButton3, SpeedButton4, Label2, SelectedIPs2, ActivateOnAll_chk2}, page);
     body->addWidget(GroupBox4, 1);
 
     auto *row = new QHBoxLayout;
