@@ -40,7 +40,7 @@ Outcome run(const QString &host, qint32 port, const QByteArray &request, int rep
 
 Outcome askStatus(const ManagementServer &server, std::chrono::milliseconds stepLimit = 5s)
 {
-    return run(QStringLiteral("127.0.0.1"), server.port(), managementRequest("USERSSTATUS", QStringLiteral("pw")), 2,
+    return run(QStringLiteral("127.0.0.1"), server.port(), *managementRequest("USERSSTATUS", QStringLiteral("pw")), 2,
                stepLimit);
 }
 
@@ -148,7 +148,7 @@ private Q_SLOTS:
         QFETCH(int, port);
 
         // A step limit of an hour: an ending within the wait means it failed at once.
-        const Outcome outcome = run(host, port, managementRequest("USERSSTATUS", QString()), 2, 1h);
+        const Outcome outcome = run(host, port, *managementRequest("USERSSTATUS", QString()), 2, 1h);
         QVERIFY(!outcome.ok);
     }
 
@@ -168,7 +168,7 @@ private Q_SLOTS:
         server.setUsers(4);
         const auto stored = qint32(server.port() + offset);
         const Outcome outcome =
-            run(QStringLiteral("127.0.0.1"), stored, managementRequest("USERSSTATUS", QStringLiteral("pw")), 2);
+            run(QStringLiteral("127.0.0.1"), stored, *managementRequest("USERSSTATUS", QStringLiteral("pw")), 2);
         QVERIFY(outcome.ok);
         QCOMPARE(outcome.line, QByteArray("USERS 4"));
     }
@@ -179,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(server.listen());
         server.setUsers(5);
         const Outcome outcome =
-            run(QStringLiteral("localhost"), server.port(), managementRequest("USERSSTATUS", QStringLiteral("pw")), 2);
+            run(QStringLiteral("localhost"), server.port(), *managementRequest("USERSSTATUS", QStringLiteral("pw")), 2);
         QVERIFY(outcome.ok);
         QCOMPARE(outcome.line, QByteArray("USERS 5"));
     }
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(server.listen());
         QSignalSpy closed(&server, &ManagementServer::connectionClosed);
         const Outcome outcome =
-            run(QStringLiteral("127.0.0.1"), server.port(), managementRequest("RULESRELOAD", QStringLiteral("pw")), 0);
+            run(QStringLiteral("127.0.0.1"), server.port(), *managementRequest("RULESRELOAD", QStringLiteral("pw")), 0);
         QVERIFY(outcome.ok);
         QTRY_COMPARE(closed.size(), 1);
         QCOMPARE(server.requests(), QList<QByteArray>{"RULESRELOAD pw\r\n"});

@@ -150,18 +150,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("portZero");
-        QTest::newRow("empty host") << QString() << false;
-        QTest::newRow("port 0") << QStringLiteral("127.0.0.1") << true;
+        QTest::addColumn<QString>("password");
+        const QString local = QStringLiteral("127.0.0.1");
+        QTest::newRow("empty host") << QString() << false << QStringLiteral("pw");
+        QTest::newRow("port 0") << local << true << QStringLiteral("pw");
+        // A second command hidden in the password never reaches the server.
+        QTest::newRow("line feed in the password") << local << false << QStringLiteral("pw\nUSERSRELOAD pw");
+        QTest::newRow("NUL in the password") << local << false << QString::fromUtf16(u"pw\0x", 4);
     }
     void nothingAskedWithoutTarget()
     {
         QFETCH(QString, host);
         QFETCH(bool, portZero);
+        QFETCH(QString, password);
 
         ManagementServer server;
         QVERIFY(server.listen());
         Panel panel;
-        panel.target(host, portZero ? 0 : server.port(), QStringLiteral("pw"));
+        panel.target(host, portZero ? 0 : server.port(), password);
         QSignalSpy shown(panel.form.get(), &TForm3::usersStatusShown);
         QVERIFY(panel.activate(10ms));
         QTRY_VERIFY(shown.size() >= 3);

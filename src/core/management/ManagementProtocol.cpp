@@ -1,9 +1,18 @@
 #include "ManagementProtocol.h"
 
+#include <algorithm>
+
 namespace vellamor {
 
-QByteArray managementRequest(QByteArrayView keyword, const QString &password)
+bool fitsRequestLine(const QString &password)
 {
+    return std::none_of(password.cbegin(), password.cend(), [](QChar c) { return c.unicode() < 0x20; });
+}
+
+std::optional<QByteArray> managementRequest(QByteArrayView keyword, const QString &password)
+{
+    if (!fitsRequestLine(password))
+        return std::nullopt;
     QByteArray line;
     line.reserve(keyword.size() + password.size() + 3);
     line.append(keyword);

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 namespace vellamor {
 
@@ -29,9 +30,15 @@ inline constexpr ManagementCommand kUsersReloadCommand{"USERSRELOAD", 0};
 // A reply line whose LF comes after more than this many bytes ends the exchange.
 inline constexpr qsizetype kMaxReplyLineLength = 16384;
 
-// The request line. A character outside 7-bit ASCII cannot be carried and
-// goes as '?'; an empty password still sends the keyword and its space.
-QByteArray managementRequest(QByteArrayView keyword, const QString &password);
+// Whether a password can go in the request line: a control character (CR,
+// LF, NUL, anything below a blank) would end the line early or split it in
+// two, and the server would read a second command from what follows.
+bool fitsRequestLine(const QString &password);
+
+// The request line, or nothing when the password does not fit in it. A
+// character outside 7-bit ASCII cannot be carried and goes as '?'; an empty
+// password still sends the keyword and its space.
+std::optional<QByteArray> managementRequest(QByteArrayView keyword, const QString &password);
 
 // The TCP port a stored management port stands for: its low 16 bits, so
 // 65537 is port 1 and 65536 is port 0, which never connects.

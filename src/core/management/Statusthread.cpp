@@ -125,7 +125,8 @@ StatusThread::PollResult StatusThread::PollUsersStatus(QEventLoop &loop)
         std::lock_guard lock(m_mutex);
         target = {Host, Port, Password};
     }
-    if (target.host.isEmpty() || target.port == 0)
+    const std::optional<QByteArray> request = managementRequest(kUsersStatusCommand.keyword, target.password);
+    if (target.host.isEmpty() || target.port == 0 || !request)
         return PollResult::Skipped;
 
     bool done = false;
@@ -137,8 +138,7 @@ StatusThread::PollResult StatusThread::PollUsersStatus(QEventLoop &loop)
         ok = success;
         statusLine = line;
     });
-    exchange.start(target.host, target.port, managementRequest(kUsersStatusCommand.keyword, target.password),
-                   kUsersStatusCommand.replyLines);
+    exchange.start(target.host, target.port, *request, kUsersStatusCommand.replyLines);
     while (!done && !StopRequested)
         loop.processEvents(QEventLoop::WaitForMoreEvents);
 

@@ -127,7 +127,10 @@ void TForm3::startManagementCommand(const ManagementCommand &command, std::funct
 {
     if (m_shutDown)
         return;
-    if (!m_platform.lineClients) {
+    // A password that does not fit in the request line sends nothing; as with
+    // any failure of the channel, nobody is told.
+    const std::optional<QByteArray> request = managementRequest(command.keyword, ManagementSettings.Password);
+    if (!m_platform.lineClients || !request) {
         if (whenDone)
             guarded(whenDone);
         return;
@@ -149,8 +152,7 @@ void TForm3::startManagementCommand(const ManagementCommand &command, std::funct
             });
         }
     });
-    exchange->start(ManagementSettings.Host, ManagementSettings.Port,
-                    managementRequest(command.keyword, ManagementSettings.Password), command.replyLines);
+    exchange->start(ManagementSettings.Host, ManagementSettings.Port, *request, command.replyLines);
 }
 
 } // namespace vellamor
