@@ -75,13 +75,14 @@ int main(int argc, char **argv)
                 "ratio", "attention");
     for (const int count : {10'000, 100'000, 1'000'000}) {
         const QList<QByteArray> lines = ruleSet(count);
-        const QByteArray file = composeRuleSet(Policy::Reject, lines);
+        const RuleLineStore store = RuleLineStore::fromList(lines);
+        const QByteArray file = composeRuleSet(Policy::Reject, store.lines());
 
         int attention = 0;
         qsizetype read = 0;
         int covering = 0;
-        const double readMs = best([&] { read += parseRuleSet(file).rules.size(); });
-        const double checkMs = best([&] { attention = analyseRules(lines).needingAttention; });
+        const double readMs = best([&] { read += parseRuleSet(file).rules.spans.size(); });
+        const double checkMs = best([&] { attention = analyseRules(store.lines()).needingAttention; });
         const quint32 address = *parseAddress(u"10.0.18.7");
         const double filterMs = best([&] {
             covering = 0;

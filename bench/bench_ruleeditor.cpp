@@ -87,7 +87,8 @@ int main(int argc, char **argv)
     {
         QFile file(fake.path(QStringLiteral("rules.txt")));
         if (!file.open(QIODevice::WriteOnly) ||
-            file.write(vellamor::composeRuleSet(vellamor::Policy::Reject, lines)) < 0)
+            file.write(vellamor::composeRuleSet(vellamor::Policy::Reject,
+                                                vellamor::RuleLineStore::fromList(lines).lines())) < 0)
             return 1;
     }
     TForm3 window(fake.platform());

@@ -18,6 +18,7 @@
 
 #include "FakeDialogs.h"
 #include "Platform.h"
+#include "ProcessMeasures.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
@@ -26,7 +27,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,40 +35,12 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <sys/resource.h>
-#include <time.h>
 
 namespace {
 
-// The monotonic clock, which the parent and its children share.
-qint64 nowNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-// Processor time this process has used so far, user and system, in ms.
-double cpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval &t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// Peak resident memory of this process so far, in KiB.
-qint64 peakMemoryKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
+using vellamor::bench::cpuMs;
+using vellamor::bench::nowNs;
+using vellamor::bench::peakMemoryKiB;
 
 // Reports once the window has painted and that paint has reached the screen.
 class FirstPaint : public QObject
@@ -167,34 +139,6 @@ std::optional<Sample> runChild(const QStringList &arguments, int timeoutMs)
                   fields[4].toDouble()};
 }
 
-// A rule set like an imported block list: a third single addresses, a third
-// /24 blocks, a third ranges.
-QByteArray ruleSet(int count)
-{
-    QRandomGenerator random(15);
-    QByteArray file = "POLICY ACCEPT\r\n";
-    file.reserve(count * 26);
-    for (int i = 0; i < count; ++i) {
-        const quint32 a = random.generate();
-        const QByteArray address = QByteArray::number(a >> 24) + '.' + QByteArray::number((a >> 16) & 255) + '.' +
-                                   QByteArray::number((a >> 8) & 255);
-        file += (i % 2 ? "REJECT " : "ACCEPT ") + address;
-        switch (i % 3) {
-        case 0:
-            file += '.' + QByteArray::number(a & 255);
-            break;
-        case 1:
-            file += ".0/24";
-            break;
-        default:
-            file += ".10-" + QByteArray::number(10 + (a & 127));
-            break;
-        }
-        file += "\r\n";
-    }
-    return file;
-}
-
 // A gc.xml whose two services each listen on 1,000 addresses.
 QByteArray manyAddresses()
 {
@@ -261,7 +205,8 @@ int main(int argc, char **argv)
         QDir().mkpath(dir);
         if (c.rules >= 0) {
             QFile file(dir + QStringLiteral("/rules.txt"));
-            if (!file.open(QIODevice::WriteOnly) || file.write(c.rules ? ruleSet(c.rules) : QByteArray()) < 0)
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(c.rules ? vellamor::bench::blockListRules(c.rules) : QByteArray()) < 0)
                 return 1;
         }
         if (c.addresses) {

@@ -127,6 +127,8 @@ private Q_SLOTS:
     void fullDiskLosesNothing_data();
     void fullDiskLosesNothing();
     void leftoversOfAnInterruptedSaveAreRemoved();
+    void filesNotShownInFullAreReplacedOnlyWhenConfirmed_data();
+    void filesNotShownInFullAreReplacedOnlyWhenConfirmed();
     void digitFilter_data();
     void digitFilter();
     void loadedTextIsNotFiltered();
@@ -385,6 +387,11 @@ void TestSave::failedWritesReportNoSuccess_data()
                                               << "gc.xml" << false;
     QTest::newRow("rules.txt cannot be written") << "rules.txt"
                                                  << "rules.txt" << true;
+    // The password travels on the protocol's one request line.
+    QTest::newRow("line feed in the password") << "password pw\nUSERSRELOAD pw"
+                                               << "holds a control character" << false;
+    QTest::newRow("NUL in the password") << QStringLiteral("password pw") + QChar(0) << "holds a control character"
+                                         << false;
 }
 
 void TestSave::failedWritesReportNoSuccess()
@@ -419,8 +426,9 @@ void TestSave::failedWritesReportNoSuccess()
         form.mport->clear();
     if (fault == QLatin1String("empty application port"))
         form.lport->clear();
-    form.ServerPass_txt->setText(QStringLiteral("pw"));
-    form.ConfirmServerPass_txt->setText(QStringLiteral("pw"));
+    const QString password = fault.startsWith(QLatin1String("password ")) ? fault.mid(9) : QStringLiteral("pw");
+    form.ServerPass_txt->setText(password);
+    form.ConfirmServerPass_txt->setText(password);
     form.PageControl1->setCurrentIndex(1);
     const ManagementSettingsRecord before = form.ManagementSettings;
 
@@ -535,6 +543,101 @@ void TestSave::fullDiskLosesNothing()
 }
 
 // Only our own temporary files beside the executable go, whatever else is there.
+void TestSave::filesNotShownInFullAreReplacedOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<QByteArray>("rules");
+    QTest::addColumn<QList<platform::Answer>>("answers");
+    QTest::addColumn<QStringList>("questions"); // g: gc.xml's, n: rules.txt not loaded, r: carriage returns
+    QTest::addColumn<QString>("note");
+
+    using platform::Answer;
+    const QByteArray stops = "<global><ACC><port>21</port></ACC><Management><port>10111</port><IP></IP></Management>"
+                             "</global>";
+    const QByteArray whole = "<global><ACC><port>88</port><logdir></logdir><cert></cert><key></key></ACC>"
+                             "<Management><port>1011</port><password>pw</password><IP>127.0.0.1</IP></Management>"
+                             "</global>";
+    const QByteArray threeRules = "POLICY ACCEPT\r\nREJECT 10.0.0.1\r\nACCEPT 10.0.0.2\r\nREJECT 10.1.0.0/16\r\n";
+    const QString skipped = "gc.xml could not be loaded; rules.txt was not loaded, because gc.xml could not be read. "
+                            "A Save asks before replacing them.";
+    QTest::newRow("gc.xml stops loading, No to gc.xml")
+        << stops << threeRules << QList<Answer>{Answer::No} << QStringList{"g"} << skipped;
+    QTest::newRow("gc.xml stops loading, No to rules.txt")
+        << stops << threeRules << QList<Answer>{Answer::Yes, Answer::No} << QStringList{"g", "n"} << skipped;
+    QTest::newRow("gc.xml stops loading, Yes to both")
+        << stops << threeRules << QList<Answer>{Answer::Yes, Answer::Yes} << QStringList{"g", "n"} << skipped;
+    QTest::newRow("gc.xml not well-formed, no rules.txt")
+        << QByteArray("<global><ACC>") << QByteArray() << QList<Answer>{Answer::No} << QStringList{"g"}
+        << "gc.xml could not be loaded. A Save asks before replacing it.";
+    QTest::newRow("lines ended by a carriage return alone")
+        << whole << QByteArray("POLICY ACCEPT\rREJECT 10.0.0.1\rACCEPT 10.0.0.2\r") << QList<Answer>{Answer::No}
+        << QStringList{"r"}
+        << "rules.txt has lines ended by a carriage return alone, not shown here. A Save asks before replacing it.";
+}
+
+void TestSave::filesNotShownInFullAreReplacedOnlyWhenConfirmed()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(QByteArray, rules);
+    QFETCH(QList<platform::Answer>, answers);
+    QFETCH(QStringList, questions);
+    QFETCH(QString, note);
+
+    FakePlatform fake;
+    writeFile(fake.path(QStringLiteral("default.key")), "key");
+    writeFile(fake.path(QStringLiteral("default.cer")), "cer");
+    writeFile(fake.path(QStringLiteral("gc.xml")), config);
+    if (!rules.isEmpty())
+        writeFile(fake.path(QStringLiteral("rules.txt")), rules);
+    TForm3 form(fake.platform());
+    form.FormCreate();
+    // Nothing was edited, yet the window is not what the files hold.
+    QVERIFY(form.isWindowModified());
+    const auto *shownNote = form.findChild<QLabel *>(QStringLiteral("LoadNote_lbl"));
+    QVERIFY(shownNote && !shownNote->isHidden());
+    QCOMPARE(shownNote->text(), note);
+    form.ServerPass_txt->setText(QStringLiteral("pw"));
+    form.ConfirmServerPass_txt->setText(QStringLiteral("pw"));
+    fake.dialogs->boxes.clear();
+    for (const platform::Answer answer : answers)
+        fake.dialogs->answerNext(answer);
+
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    const QString rulesShown = QStringLiteral(" Saving now replaces it with the rules shown here (none). Save anyway?");
+    const QHash<QString, QString> texts{
+        {"g",
+         "gc.xml could not be loaded at start-up. Saving now replaces it with the values shown here. Save anyway?"},
+        {"n", "rules.txt was not loaded, because gc.xml could not be read at start-up." + rulesShown},
+        {"r", "rules.txt holds text the panel cannot show (lines ended by a carriage return alone)." + rulesShown}};
+    const bool saved = answers.size() == questions.size() && !answers.contains(platform::Answer::No);
+    QCOMPARE(fake.dialogs->boxes.size(), questions.size() + (saved ? 1 : 0));
+    for (qsizetype i = 0; i < questions.size(); ++i) {
+        const ShownBox &box = fake.dialogs->boxes.at(i);
+        QCOMPARE(box.text, texts.value(questions.at(i)));
+        QCOMPARE(box.caption, QStringLiteral("Confirmation"));
+        QCOMPARE(box.buttons, platform::Buttons::YesNo);
+        QCOMPARE(box.icon, platform::Icon::Question);
+        QCOMPARE(box.owner.data(), &form);
+    }
+    QCOMPARE(form.Timer3->isActive(), saved);
+    if (!saved) {
+        // No: nothing written, nothing sent, still not saved.
+        QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))), config);
+        QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), rules.isEmpty() ? "<missing>" : rules);
+        QVERIFY(form.isWindowModified());
+        return;
+    }
+    QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), QByteArray("POLICY REJECT\r\n"));
+    QVERIFY(!form.isWindowModified());
+    QVERIFY(shownNote->isHidden());
+    // The files now hold what the window shows: the next Save asks nothing.
+    fake.dialogs->boxes.clear();
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QCOMPARE(fake.dialogs->boxes.size(), 1);
+    QCOMPARE(fake.dialogs->boxes.first().caption, QStringLiteral("Information"));
+}
+
 void TestSave::leftoversOfAnInterruptedSaveAreRemoved()
 {
     FakePlatform fake;

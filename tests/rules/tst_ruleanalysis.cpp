@@ -90,9 +90,10 @@ private Q_SLOTS:
         QList<QByteArray> lines;
         for (const QString &text : earlier << line)
             lines << text.toLatin1();
-        const RuleSetAnalysis analysis = analyseRules(lines);
+        const RuleLineStore store = RuleLineStore::fromList(lines);
+        const RuleSetAnalysis analysis = analyseRules(store.lines());
         QCOMPARE(analysis.findings.size(), size_t(lines.size()));
-        QTEST(describeFinding(lines, lines.size() - 1, analysis.findings.back()).join(u'\n'), "warning");
+        QTEST(describeFinding(store.lines(), lines.size() - 1, analysis.findings.back()).join(u'\n'), "warning");
     }
 
     // Random rule sets against the plain quadratic reading of "redundant".
@@ -115,7 +116,7 @@ private Q_SLOTS:
                 lines << QStringLiteral("%1 %2-%3").arg(type, addressText(base)).arg(random.bounded(256)).toLatin1();
             }
         }
-        const RuleSetAnalysis analysis = analyseRules(lines);
+        const RuleSetAnalysis analysis = analyseRules(RuleLineStore::fromList(lines).lines());
         int attention = 0;
         int redundant = 0;
         int duplicates = 0;

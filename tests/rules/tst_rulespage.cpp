@@ -245,8 +245,10 @@ private Q_SLOTS:
                               << "it is not a regular file.";
         QTest::newRow("link to a device") << "device"
                                           << "it is not a regular file.";
-        QTest::newRow("larger than 1 GiB") << "large"
-                                           << "it is larger than 1 GiB.";
+        QTest::newRow("larger than 32 MiB") << "large"
+                                            << "it is larger than 32 MiB.";
+        QTest::newRow("more lines than the list holds") << "lines"
+                                                        << "it holds more than 4,000,000 lines.";
     }
 
     void unreadableFile()
@@ -259,8 +261,11 @@ private Q_SLOTS:
             QCOMPARE(mkfifo(QFile::encodeName(rulesPath()).constData(), 0600), 0);
         else if (kind == "device")
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), rulesPath()));
+        else if (kind == "lines")
+            writeAll(rulesPath(), QByteArray(4'000'001, '\n'));
         else // sparse: no disk space taken
-            QVERIFY(QFile(rulesPath()).open(QIODevice::WriteOnly) && QFile::resize(rulesPath(), (qint64(1) << 30) + 1));
+            QVERIFY(QFile(rulesPath()).open(QIODevice::WriteOnly) &&
+                    QFile::resize(rulesPath(), (qint64(32) << 20) + 1));
         start();
         QStringList boxes;
         for (const test::ShownBox &box : std::as_const(m_fake->dialogs->boxes))

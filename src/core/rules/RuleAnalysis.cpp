@@ -66,41 +66,63 @@ quint16 lineProblems(const RuleLineParts &rule)
     return problems;
 }
 
-// What the analysis keeps of each line: enough to judge redundancy.
+// What the analysis keeps of a rule that names addresses: enough to judge
+// redundancy. Lines that name none (empty ones, comments, typing errors) cost
+// nothing here, so a file of such lines costs no more than its findings.
 struct ReadRule
 {
     AddressSpan span;
-    bool names = false; // span holds the addresses it names
+    int row = 0;
     bool accept = false;
 };
 
-void findDuplicates(const QList<QByteArray> &lines, RuleSetAnalysis &result)
+void findDuplicates(RuleLines lines, RuleSetAnalysis &result)
 {
     // An open-addressing table of first occurrences, at most half full: one
     // probe sequence per line and a byte comparison only when hashes meet.
+    // It grows with the distinct lines, not with all of them.
     struct Slot
     {
         quint32 hash = 0;
         int row = -1;
     };
-    size_t capacity = 16;
-    while (capacity < size_t(lines.size()) * 2)
-        capacity *= 2;
-    std::vector<Slot> table(capacity);
+    const auto checkOf = [](size_t hash) { return quint32(quint64(hash) >> 32) ^ quint32(hash); };
+    std::vector<Slot> table(16);
+    size_t used = 0;
+    const auto place = [&](std::vector<Slot> &into, size_t hash, Slot slot) {
+        const size_t mask = into.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            if (into[i].row < 0) {
+                into[i] = slot;
+                return;
+            }
+        }
+    };
     for (qsizetype row = 0; row < lines.size(); ++row) {
-        const size_t hash = qHash(QByteArrayView(lines[row]));
-        const auto check = quint32(hash >> 32) ^ quint32(hash);
-        for (size_t i = hash & (capacity - 1);; i = (i + 1) & (capacity - 1)) {
-            Slot &slot = table[i];
-            if (slot.row < 0) {
-                slot = {check, int(row)};
-                break;
-            }
-            if (slot.hash == check && lines[slot.row] == lines[row]) {
+        const QByteArrayView line = lines[row];
+        const size_t hash = qHash(line);
+        const quint32 check = checkOf(hash);
+        const size_t mask = table.size() - 1;
+        bool duplicate = false;
+        size_t i = hash & mask;
+        for (; table[i].row >= 0; i = (i + 1) & mask) {
+            if (table[i].hash == check && lines[table[i].row] == line) {
                 result.findings[size_t(row)].problems |= Duplicate;
-                result.findings[size_t(row)].related = slot.row;
+                result.findings[size_t(row)].related = table[i].row;
+                duplicate = true;
                 break;
             }
+        }
+        if (duplicate)
+            continue;
+        table[i] = {check, int(row)};
+        if (++used * 2 > table.size()) {
+            std::vector<Slot> larger(table.size() * 2);
+            for (const Slot &slot : table) {
+                if (slot.row >= 0)
+                    place(larger, qHash(lines[slot.row]), slot);
+            }
+            table.swap(larger);
         }
     }
 }
@@ -112,11 +134,11 @@ void findDuplicates(const QList<QByteArray> &lines, RuleSetAnalysis &result)
 // furthest-reaching earlier span starting at or before it reaches its end.
 void findRedundant(const std::vector<ReadRule> &rules, bool accept, RuleSetAnalysis &result)
 {
-    // First address and row in one key: a single sort gives the ranks.
+    // First address and place in one key: a single sort gives the ranks.
     std::vector<quint64> keys;
-    for (size_t row = 0; row < rules.size(); ++row) {
-        if (rules[row].names && rules[row].accept == accept)
-            keys.push_back((quint64(rules[row].span.first) << 32) | row);
+    for (size_t i = 0; i < rules.size(); ++i) {
+        if (rules[i].accept == accept)
+            keys.push_back((quint64(rules[i].span.first) << 32) | i);
     }
     if (keys.size() < 2)
         return;
@@ -135,23 +157,23 @@ void findRedundant(const std::vector<ReadRule> &rules, bool accept, RuleSetAnaly
         int row = -1;
     };
     std::vector<Reach> tree(size_t(ranks) + 1);
-    for (size_t row = 0; row < rules.size(); ++row) {
-        if (rank[row] == 0)
+    for (size_t at = 0; at < rules.size(); ++at) {
+        if (rank[at] == 0)
             continue;
-        const AddressSpan span = rules[row].span;
+        const AddressSpan span = rules[at].span;
         Reach best;
-        for (size_t i = rank[row]; i > 0; i &= i - 1) {
+        for (size_t i = rank[at]; i > 0; i &= i - 1) {
             if (tree[i].row >= 0 && (best.row < 0 || tree[i].last > best.last))
                 best = tree[i];
         }
-        RuleFinding &finding = result.findings[row];
+        RuleFinding &finding = result.findings[size_t(rules[at].row)];
         if (best.row >= 0 && best.last >= span.last && !(finding.problems & Duplicate)) {
             finding.problems |= Redundant;
             finding.related = best.row;
         }
-        for (size_t i = rank[row]; i < tree.size(); i += i & (~i + 1)) {
+        for (size_t i = rank[at]; i < tree.size(); i += i & (~i + 1)) {
             if (tree[i].row < 0 || span.last > tree[i].last)
-                tree[i] = {span.last, int(row)};
+                tree[i] = {span.last, rules[at].row};
         }
     }
 }
@@ -264,17 +286,16 @@ QString addressText(quint32 address)
         .arg(address & 0xFF);
 }
 
-RuleSetAnalysis analyseRules(const QList<QByteArray> &lines)
+RuleSetAnalysis analyseRules(RuleLines lines)
 {
     RuleSetAnalysis result;
     result.findings.resize(size_t(lines.size()));
-    std::vector<ReadRule> rules(size_t(lines.size()));
+    std::vector<ReadRule> rules;
     for (qsizetype row = 0; row < lines.size(); ++row) {
         const RuleLineParts parts = parseRuleLine(lines[row]);
         result.findings[size_t(row)].problems = lineProblems(parts);
         if (const std::optional<AddressSpan> span = ruleSpan(parts)) {
-            ReadRule &rule = rules[size_t(row)];
-            rule = {*span, true, parts.accept};
+            rules.push_back({*span, int(row), parts.accept});
             result.anyAccepting = result.anyAccepting || parts.accept;
         }
     }
@@ -286,7 +307,7 @@ RuleSetAnalysis analyseRules(const QList<QByteArray> &lines)
     return result;
 }
 
-QStringList describeFinding(const QList<QByteArray> &lines, qsizetype row, const RuleFinding &finding)
+QStringList describeFinding(RuleLines lines, qsizetype row, const RuleFinding &finding)
 {
     QStringList texts;
     if (finding.problems == 0 || row < 0 || row >= lines.size())

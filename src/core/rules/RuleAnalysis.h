@@ -1,8 +1,9 @@
 #pragma once
 
+#include "RuleLines.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QList>
 #include <QStringList>
 #include <QStringView>
 #include <optional>
@@ -83,10 +84,10 @@ struct RuleSetAnalysis
 // Every line's problems in one pass. Duplicates are found through hashes and
 // redundant rules through a prefix-maximum tree over the rules' first
 // addresses, per type, so a rule set of any size costs O(n log n).
-RuleSetAnalysis analyseRules(const QList<QByteArray> &lines);
+RuleSetAnalysis analyseRules(RuleLines lines);
 
 // The administrator's reading of a line's finding, one sentence per problem;
 // rows are counted from 1 as the list shows them.
-QStringList describeFinding(const QList<QByteArray> &lines, qsizetype row, const RuleFinding &finding);
+QStringList describeFinding(RuleLines lines, qsizetype row, const RuleFinding &finding);
 
 } // namespace vellamor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RuleLines.h"
+
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QList>
@@ -11,8 +13,10 @@ namespace vellamor {
 // Each row holds the line's own bytes, exactly as rules.txt had them or as
 // they will be written; the text shown is those bytes read in the system code
 // page. Keeping the bytes rather than the text means a line the code page
-// cannot show faithfully still goes back to the file unchanged, and costs one
-// small array per line, so block lists of a million lines stay cheap.
+// cannot show faithfully still goes back to the file unchanged. The lines of
+// a loaded file stay in the file's own bytes, each row only a span into them,
+// and new or edited lines are added to the end of that block: a file of any
+// shape costs its size plus eight bytes a line, never an array per line.
 //
 // Every change goes through the model's own signals (inserts, removals,
 // moves, data changes, resets), so views, proxies and selection models kept
@@ -50,26 +54,44 @@ public:
                   int destinationChild) override;
 
     // --- The rule set as lines ----------------------------------------------
-    const QList<QByteArray> &lines() const { return m_lines; }
-    QByteArray line(int row) const { return m_lines.value(row); }
+    // Valid until the next change of the model.
+    RuleLines lines() const { return {m_bytes, m_spans}; }
+    QByteArray line(int row) const { return validRow(row) ? lines().at(row).toByteArray() : QByteArray(); }
     // Inserts the lines before `row` in one step: a million lines from the
     // file reach the view as one insertion, not a million.
-    void insertLines(int row, const QList<QByteArray> &lines);
+    void insertLines(int row, const QByteArrayList &lines);
     void insertLine(int row, const QByteArray &line) { insertLines(row, {line}); }
-    void appendLines(const QList<QByteArray> &lines) { insertLines(rowCount(), lines); }
+    void appendLines(const QByteArrayList &lines) { insertLines(rowCount(), lines); }
     void appendLine(const QByteArray &line) { insertLines(rowCount(), {line}); }
+    // Appends the lines of a file; into an empty list they come without a
+    // copy, the file's bytes becoming the list's.
+    void appendLines(RuleLineStore store);
     // Puts `line` in the place of the line at `row`.
     void replaceLine(int row, const QByteArray &line);
     void clear();
 
+    // --- What was last saved or loaded ---------------------------------------
+    // Remembers the lines as they stand; sameAsMarked() tells whether they
+    // still hold the same bytes in the same order, however they got there.
+    void markSaved();
+    bool sameAsMarked() const;
+
     // The text shown for a line's bytes, and the bytes written for a text.
-    static QString textOf(const QByteArray &line);
+    static QString textOf(QByteArrayView line);
     static QByteArray bytesOf(const QString &text);
 
 private:
-    bool validRow(int row) const { return row >= 0 && row < m_lines.size(); }
+    bool validRow(int row) const { return row >= 0 && row < m_spans.size(); }
+    // Adds a line's bytes to the block and returns where they lie.
+    LineSpan store(QByteArrayView line);
+    // Rewrites the block with only the lines still listed or marked, once
+    // edits have left it mostly unused.
+    void compact();
 
-    QList<QByteArray> m_lines;
+    QByteArray m_bytes;
+    QList<LineSpan> m_spans;
+    QList<LineSpan> m_marked;
+    qsizetype m_compactAt = qsizetype(16) << 20;
 };
 
 } // namespace vellamor

@@ -4,16 +4,20 @@
 #include "config/AtomicFile.h"
 
 #include <QDir>
+#include <QLocale>
+#include <algorithm>
+#include <cstring>
 
 namespace vellamor {
 
 namespace {
 
-std::optional<Policy> policyOf(const QByteArray &line)
+std::optional<Policy> policyOf(QByteArrayView line)
 {
     // Character 7 is not looked at, and whatever follows the word is ignored,
     // so "POLICY ACCEPTED" still accepts.
-    const QByteArray word = line.mid(7, 6);
+    const QByteArrayView word =
+        line.size() > 7 ? line.sliced(7, qMin<qsizetype>(6, line.size() - 7)) : QByteArrayView();
     if (word == "ACCEPT")
         return Policy::Accept;
     if (word == "REJECT")
@@ -23,43 +27,48 @@ std::optional<Policy> policyOf(const QByteArray &line)
 
 } // namespace
 
-RuleSetContent parseRuleSet(const QByteArray &fileContent)
+RuleSetContent parseRuleSet(QByteArray fileContent)
 {
     RuleSetContent content;
+    const char *const data = fileContent.constData();
+    const qsizetype size = fileContent.size();
+    // One span per line, counted first: a million lines are one allocation.
+    content.rules.spans.reserve(qsizetype(std::count(data, data + size, '\n')) + 1);
     qsizetype start = 0;
-    while (start < fileContent.size()) {
-        qsizetype end = fileContent.indexOf('\n', start);
-        const qsizetype next = end < 0 ? fileContent.size() : end + 1;
-        if (end < 0)
-            end = fileContent.size();
-        else if (end > start && fileContent.at(end - 1) == '\r')
+    while (start < size) {
+        const auto *lf = static_cast<const char *>(std::memchr(data + start, '\n', size_t(size - start)));
+        qsizetype end = lf ? lf - data : size;
+        const qsizetype next = lf ? end + 1 : size;
+        if (lf && end > start && data[end - 1] == '\r')
             --end;
-        const QByteArray line = fileContent.mid(start, end - start);
-        start = next;
-
+        const QByteArrayView line(data + start, end - start);
+        if (line.contains('\r'))
+            content.loneCarriageReturn = true;
         if (line.startsWith("POLICY")) {
             if (const std::optional<Policy> policy = policyOf(line))
                 content.policy = policy;
-            continue;
+        } else {
+            content.rules.spans.append({quint32(start), quint32(end - start)});
         }
-        content.rules.append(line);
+        start = next;
     }
+    content.rules.bytes = std::move(fileContent);
     return content;
 }
 
-QByteArray composeRuleSet(Policy policy, const QList<QByteArray> &rules)
+QByteArray composeRuleSet(Policy policy, RuleLines rules)
 {
     const QByteArray policyLine =
         policy == Policy::Accept ? QByteArrayLiteral("POLICY ACCEPT\r\n") : QByteArrayLiteral("POLICY REJECT\r\n");
     // Sized once: a million rules are one allocation, not one per line.
     qsizetype size = policyLine.size();
-    for (const QByteArray &rule : rules)
-        size += rule.size() + 2;
+    for (qsizetype row = 0; row < rules.size(); ++row)
+        size += rules.at(row).size() + 2;
     QByteArray content;
     content.reserve(size);
     content += policyLine;
-    for (const QByteArray &rule : rules) {
-        content += rule;
+    for (qsizetype row = 0; row < rules.size(); ++row) {
+        content += rules.at(row);
         content += "\r\n";
     }
     return content;
@@ -68,14 +77,19 @@ QByteArray composeRuleSet(Policy policy, const QList<QByteArray> &rules)
 std::optional<QByteArray> readRuleSetFile(const QString &path)
 {
     BoundedRead read = readFileBounded(path, kMaxRuleSetFileSize);
-    if (!read.failure)
+    if (!read.failure) {
+        if (std::count(read.content.cbegin(), read.content.cend(), '\n') > kMaxRuleSetLines) {
+            throw Error(QStringLiteral("Could not read the rules from \"%1\": it holds more than %2 lines")
+                            .arg(QDir::toNativeSeparators(path), QLocale(QLocale::English).toString(kMaxRuleSetLines)));
+        }
         return std::move(read.content);
+    }
     switch (*read.failure) {
     case BoundedRead::Failure::NotAFile:
         throw Error(QStringLiteral("Could not read the rules from \"%1\": it is not a regular file")
                         .arg(QDir::toNativeSeparators(path)));
     case BoundedRead::Failure::TooLarge:
-        throw Error(QStringLiteral("Could not read the rules from \"%1\": it is larger than 1 GiB")
+        throw Error(QStringLiteral("Could not read the rules from \"%1\": it is larger than 32 MiB")
                         .arg(QDir::toNativeSeparators(path)));
     case BoundedRead::Failure::CannotOpen:
     case BoundedRead::Failure::ReadError:

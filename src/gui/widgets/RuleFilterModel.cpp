@@ -63,13 +63,14 @@ bool RuleFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceP
 {
     if (sourceParent.isValid() || !isFiltering())
         return true;
-    const QByteArray &line = m_rules->lines().at(sourceRow);
+    const QByteArrayView line = m_rules->lines().at(sourceRow);
     if (m_address) {
         const std::optional<AddressSpan> span = ruleSpan(parseRuleLine(line));
         return span && span->contains(*m_address);
     }
     if (m_asciiText)
-        return QLatin1StringView(line).contains(QLatin1StringView(m_asciiBytes), Qt::CaseInsensitive);
+        return QLatin1StringView(line.data(), line.size())
+            .contains(QLatin1StringView(m_asciiBytes), Qt::CaseInsensitive);
     return RuleListModel::textOf(line).contains(m_text, Qt::CaseInsensitive);
 }
 

@@ -66,6 +66,7 @@ void showFields(TForm3 &w, const GlobalConfigFields &f)
 void TForm3::LoadGlobalConfig()
 {
     GlobalConfigFields fields = fieldsOf(*this);
+    m_loaded.set(LoadedFiles::File::GlobalConfig, LoadedFiles::Shown::LoadFailed);
     try {
         loadGlobalConfig(fields, *m_platform.fileSystem);
     } catch (...) {
@@ -74,6 +75,7 @@ void TForm3::LoadGlobalConfig()
         throw;
     }
     showFields(*this, fields);
+    m_loaded.set(LoadedFiles::File::GlobalConfig, LoadedFiles::Shown::InFull);
 }
 
 void TForm3::SaveGlobalConfig()
@@ -81,6 +83,7 @@ void TForm3::SaveGlobalConfig()
     GlobalConfigFields fields = fieldsOf(*this);
     saveGlobalConfig(fields, *m_platform.fileSystem);
     ManagementSettings = fields.management;
+    m_loaded.set(LoadedFiles::File::GlobalConfig, LoadedFiles::Shown::InFull);
 }
 
 } // namespace vellamor

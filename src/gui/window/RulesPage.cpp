@@ -49,24 +49,26 @@ QModelIndex inView(const QAbstractItemModel *viewModel, const QModelIndex &ruleS
 
 void TForm3::LoadRules()
 {
-    // A rule set that cannot be read leaves the page as it is, without a word:
-    // the next Save writes a fresh file. A FIFO, a device or a runaway file
-    // raises instead, so the administrator learns why the page is empty.
-    const std::optional<QByteArray> bytes = readRuleSetFile(rulesPath(*m_platform.fileSystem));
-    if (!bytes)
+    // A rule set that cannot be read leaves the page as it is, without a box;
+    // the status bar says so and the next Save asks before it replaces the
+    // file. A FIFO, a device or a runaway file raises instead, so the
+    // administrator learns why the page is empty.
+    using Shown = LoadedFiles::Shown;
+    m_loaded.set(LoadedFiles::File::Rules, Shown::LoadFailed);
+    std::optional<QByteArray> bytes = readRuleSetFile(rulesPath(*m_platform.fileSystem));
+    if (!bytes) {
+        m_loaded.set(LoadedFiles::File::Rules,
+                     fileOnDisk(LoadedFiles::File::Rules) ? Shown::Unreadable : Shown::InFull);
         return;
+    }
 
-    const RuleSetContent content = parseRuleSet(*bytes);
+    RuleSetContent content = parseRuleSet(std::move(*bytes));
+    m_loaded.set(LoadedFiles::File::Rules, content.loneCarriageReturn ? Shown::LoneCarriageReturn : Shown::InFull);
     if (content.policy == Policy::Accept)
         PolicyAccept_radio->setChecked(true);
     else if (content.policy == Policy::Reject)
         PolicyReject_radio->setChecked(true);
-    m_rules->appendLines(content.rules);
-}
-
-const QList<QByteArray> &TForm3::ruleLines() const
-{
-    return m_rules->lines();
+    m_rules->appendLines(std::move(content.rules));
 }
 
 void TForm3::SaveRules()
@@ -77,6 +79,7 @@ void TForm3::SaveRules()
     // success. A new rules.txt is readable as the system's default allows.
     writeFileAtomically(rulesPath(*m_platform.fileSystem), composeRuleSet(policy, m_rules->lines()),
                         NewFileAccess::Default);
+    m_loaded.set(LoadedFiles::File::Rules, LoadedFiles::Shown::InFull);
 }
 
 void TForm3::Button2Click()

@@ -3,11 +3,15 @@
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "config/IntegerConversion.h"
+#include "management/ManagementProtocol.h"
+#include "rules/RuleListModel.h"
 #include "widgets/DigitFilter.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <limits>
@@ -53,6 +57,14 @@ void TForm3::Button1Click()
     if (lport->text().isEmpty())
         throw Error(QStringLiteral("The Application Service Port is empty; enter the port the server listens on"));
     toInteger(mport->text());
+    // The password goes on the management protocol's one request line: a
+    // line break in it would end that line and start a second command.
+    if (!fitsRequestLine(ServerPass_txt->text())) {
+        throw Error(QStringLiteral("The management password holds a control character (such as a line break or a "
+                                   "tab), which the server's request line cannot carry; remove it"));
+    }
+    if (!confirmReplacing())
+        return;
 
     PageControl1->setCurrentIndex(0);
     // Either raises (the standard error box shows why) and ends the save here:
@@ -63,10 +75,59 @@ void TForm3::Button1Click()
     // poller's next cycle on, instead of polling the old target until restart.
     retargetStatusPoller();
     SaveRules();
+    showLoadNote();
     rememberSavedState();
     Timer3->start();
     m_platform.dialogs->messageBox(this, kInformation, QStringLiteral("Information"), platform::Buttons::Ok,
                                    platform::Icon::None);
+}
+
+bool TForm3::fileOnDisk(LoadedFiles::File file) const
+{
+    // A directory in the file's place holds nothing a Save could lose.
+    return m_platform.fileSystem->fileExists(
+        besideExecutable(m_platform.fileSystem->executableDir(), LoadedFiles::name(file)));
+}
+
+bool TForm3::confirmReplacing()
+{
+    // In the order the Save writes them; a file that is not there loses nothing.
+    for (const LoadedFiles::File file : {LoadedFiles::File::GlobalConfig, LoadedFiles::File::Rules}) {
+        if (m_loaded.inFull(file) || !fileOnDisk(file))
+            continue;
+        const platform::Answer answer = m_platform.dialogs->messageBox(
+            this, m_loaded.replaceQuestion(file, m_rules->rowCount()), QStringLiteral("Confirmation"),
+            platform::Buttons::YesNo, platform::Icon::Question);
+        if (answer != platform::Answer::Yes)
+            return false;
+    }
+    return true;
+}
+
+void TForm3::showLoadNote()
+{
+    QStringList reasons;
+    for (const LoadedFiles::File file : {LoadedFiles::File::GlobalConfig, LoadedFiles::File::Rules}) {
+        if (!m_loaded.inFull(file) && fileOnDisk(file))
+            reasons << m_loaded.reason(file);
+    }
+    if (reasons.isEmpty()) {
+        if (LoadNote_lbl)
+            LoadNote_lbl->hide();
+        return;
+    }
+    if (!LoadNote_lbl) {
+        LoadNote_lbl = new QLabel(StatusBar1);
+        LoadNote_lbl->setObjectName(QStringLiteral("LoadNote_lbl"));
+        StatusBar1->addWidget(LoadNote_lbl, 1);
+    }
+    const QString text =
+        reasons.join(QStringLiteral("; ")) +
+        (reasons.size() == 1 ? tr(". A Save asks before replacing it.") : tr(". A Save asks before replacing them."));
+    LoadNote_lbl->setText(text);
+    LoadNote_lbl->setToolTip(text);
+    LoadNote_lbl->setAccessibleName(text);
+    LoadNote_lbl->show();
 }
 
 void TForm3::installFieldHelpers()

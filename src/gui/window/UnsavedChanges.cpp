@@ -13,29 +13,9 @@
 
 namespace vellamor {
 
-namespace {
-
-// Lines that still share their bytes with the saved ones (all but those
-// edited since) compare by address, so a rule set of 100,000 lines compares
-// in a walk over its rows.
-bool sameLines(const QList<QByteArray> &a, const QList<QByteArray> &b)
-{
-    if (a.size() != b.size())
-        return false;
-    if (a.constData() == b.constData())
-        return true;
-    for (qsizetype row = 0; row < a.size(); ++row) {
-        if (a[row].constData() != b[row].constData() && a[row] != b[row])
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool TForm3::sameState(const SavedState &a, const SavedState &b)
 {
-    return a.texts == b.texts && a.lists == b.lists && a.choices == b.choices && sameLines(a.rules, b.rules);
+    return a.texts == b.texts && a.lists == b.lists && a.choices == b.choices;
 }
 
 TForm3::SavedState TForm3::currentState() const
@@ -47,9 +27,6 @@ TForm3::SavedState TForm3::currentState() const
     for (const QListWidget *list : {SystemIPS, SelectedIPs, SystemIPS2, SelectedIPs2})
         state.lists << entriesOf(list);
     state.choices = {ActivateOnAll_chk->isChecked(), ActivateOnAll_chk2->isChecked(), PolicyAccept_radio->isChecked()};
-    // The lines share their bytes with the list, so keeping them is cheap and
-    // comparing them is a walk over the rows.
-    state.rules = ruleLines();
     return state;
 }
 
@@ -76,7 +53,10 @@ void TForm3::watchForChanges()
 void TForm3::rememberSavedState()
 {
     m_savedState = currentState();
-    setWindowModified(false);
+    // The rule list keeps its own mark: it shares the lines instead of
+    // copying them, and compares a row's bytes only where it changed.
+    m_rules->markSaved();
+    setWindowModified(!m_loaded.allInFull());
 }
 
 void TForm3::scheduleModifiedCheck()
@@ -94,7 +74,7 @@ void TForm3::scheduleModifiedCheck()
 void TForm3::updateModified()
 {
     // An edit undone by hand brings the window back to what was saved.
-    setWindowModified(!sameState(currentState(), m_savedState));
+    setWindowModified(!m_loaded.allInFull() || !sameState(currentState(), m_savedState) || !m_rules->sameAsMarked());
 }
 
 bool TForm3::confirmClose()

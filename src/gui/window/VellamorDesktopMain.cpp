@@ -795,6 +795,8 @@ void TForm3::FormCreate()
 {
     // A step that fails ends the loading there: the rest is skipped, the error
     // is shown, and start-up goes on with what was filled so far.
+    m_loaded.set(LoadedFiles::File::GlobalConfig, LoadedFiles::Shown::NotLoaded);
+    m_loaded.set(LoadedFiles::File::Rules, LoadedFiles::Shown::NotLoaded);
     guarded([this] {
         FillSystemIPs(SystemIPS);
         FillSystemIPs(SystemIPS2);
@@ -811,7 +813,14 @@ void TForm3::FormCreate()
         LoadRules();
     });
     updateUsersReloadAction();
-    // What start-up loaded is what the files hold: no changes yet.
+    // A file that is not there has nothing the window could fail to show.
+    for (const LoadedFiles::File file : {LoadedFiles::File::GlobalConfig, LoadedFiles::File::Rules}) {
+        if (!fileOnDisk(file))
+            m_loaded.set(file, LoadedFiles::Shown::InFull);
+    }
+    showLoadNote();
+    // What start-up loaded is what the files hold: no changes yet, unless a
+    // file is shown only in part.
     rememberSavedState();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LoadedFiles.h"
 #include "Platform.h"
 #include "config/ManagementSettings.h"
 #include "dialogs/ErrorReporter.h"
@@ -349,8 +350,6 @@ private:
     void updateRuleActions();
     void showFindResult();
     void showRuleChecks();
-    // The rule lines as Save writes them, in list order.
-    const QList<QByteArray> &ruleLines() const;
     // -- service ----------------------------------------------------------------
     // The status caption's colour as the display table gives it; it is shown
     // in the nearest shade that reads well on the palette in use.
@@ -379,14 +378,21 @@ private:
     // Parent of the commands still under way; deleting it abandons them.
     QObject *m_managementCommands = nullptr;
     // -- save ---------------------------------------------------------------------
+    // How much of each file the window shows; a Save asks before it replaces
+    // a file shown only in part, and the status bar says which.
+    LoadedFiles m_loaded;
+    QLabel *LoadNote_lbl = nullptr;
+    bool fileOnDisk(LoadedFiles::File file) const;
+    bool confirmReplacing();
+    void showLoadNote();
     // -- unsaved changes ------------------------------------------------------
-    // Everything a Save writes, as the controls hold it.
+    // Everything a Save writes, as the controls hold it (the rule list keeps
+    // its own mark).
     struct SavedState
     {
         QStringList texts;
         QList<QStringList> lists;
         QList<bool> choices;
-        QList<QByteArray> rules;
     };
     static bool sameState(const SavedState &a, const SavedState &b);
     SavedState currentState() const;
