@@ -271,6 +271,25 @@ private Q_SLOTS:
             << "Entity references expand to more than 4 MiB of text.\r\nLine: 2\r\n"
                "<global><ACC><port>&e;&e;&e;&e;&e;&e;&e;"
             << nothingLoaded << QString();
+        // What the parser expands counts, wherever a declaration seems to be.
+        const QByteArray nested =
+            "<!ENTITY a \"" + QByteArray(64, 'x') + "\"><!ENTITY b \"" + QByteArray("&a;").repeated(64) + "\">";
+        QTest::newRow("a comment hides no reference")
+            << "<!DOCTYPE g [" + nested + "]><g><!--<!ENTITY z \"-->" + QByteArray("&b;").repeated(1100) +
+                   "<!--\"--></g>"
+            << QString::fromLatin1("Entity references expand to more than 4 MiB of text.\r\nLine: 1\r\n<!DOCTYPE g [" +
+                                   nested.left(27))
+            << nothingLoaded << QString();
+        QTest::newRow("attribute defaults expand")
+            << "<!DOCTYPE g [" + nested + "\n<!ATTLIST h v CDATA \"" + QByteArray("&b;").repeated(1100) + "\">]><g/>"
+            << "Entity references expand to more than 4 MiB of text.\r\nLine: 2\r\n<!ATTLIST h v CDATA "
+               "\"&b;&b;&b;&b;&b;&b;&"
+            << nothingLoaded << QString();
+        const QByteArray unexpanded = QByteArray("&b;").repeated(1100);
+        QTest::newRow("no expansion in comments, CDATA and instructions")
+            << "<!DOCTYPE g [" + nested + "]><g><ACC><port>5</port></ACC><!--" + unexpanded + "--><![CDATA[" +
+                   unexpanded + "]]><?pi " + unexpanded + "?></g>"
+            << QString() << QStringList{"lport=5"} << QString();
     }
 
     void load()
