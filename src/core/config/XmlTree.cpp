@@ -77,8 +77,9 @@ public:
         const qsizetype prologEnd = readProlog();
         if (m_values.isEmpty())
             return; // nothing can expand
-        for (const auto &[start, end] : std::as_const(m_attributeDefaults)) {
-            forEachReference(QStringView(m_text).mid(start, end - start), [&](qsizetype from, qsizetype to) {
+        for (const auto &literal : std::as_const(m_attributeDefaults)) {
+            const qsizetype start = literal.first;
+            forEachReference(QStringView(m_text).mid(start, literal.second - start), [&](qsizetype from, qsizetype to) {
                 add(m_text.mid(start + from + 1, to - from - 1));
                 if (m_over)
                     fail(kReason, start + from);
