@@ -20,6 +20,7 @@ namespace {
 
 QTcpServer *g_peer = nullptr;
 QByteArray g_reply;
+int g_answered = 0;
 
 // The line the exchange should end with, read the simple way.
 std::optional<QByteArray> expectedStatusLine(const QByteArray &reply)
@@ -50,6 +51,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             socket->write(g_reply);
             socket->disconnectFromHost();
+            ++g_answered;
         }
     });
     return 0;
@@ -58,6 +60,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     g_reply = fuzz::expandedInput(data, size, 4 * kMaxReplyLineLength);
+    const int answeredBefore = g_answered;
     int finishedCount = 0;
     bool ok = false;
     QByteArray statusLine;
@@ -77,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QCoreApplication::processEvents(); // a second finished() would come now
     }
     require(finishedCount == 1, "the exchange finishes once");
+    if (!ok && g_answered == answeredBefore)
+        return 0; // the loopback ran out of ports for a moment: no verdict on this input
     const std::optional<QByteArray> expected = expectedStatusLine(g_reply);
     require(ok == expected.has_value(), "the exchange succeeds exactly when two whole lines arrive");
     if (!ok)
