@@ -236,8 +236,13 @@ private:
             QXmlStreamReader reader(m_text);
             reader.setEntityResolver(this);
             m_reader = &reader;
-            while (!reader.atEnd() && !m_over)
-                reader.readNext();
+            // The reader's memory grows with the open elements: it stops at
+            // the nesting bound, where the parser stops too.
+            int depth = 0;
+            while (!reader.atEnd() && !m_over && depth <= kMaxXmlDepth) {
+                const QXmlStreamReader::TokenType token = reader.readNext();
+                depth += token == QXmlStreamReader::StartElement ? 1 : token == QXmlStreamReader::EndElement ? -1 : 0;
+            }
             m_reader = nullptr;
         }
         m_text.replace(0, prologEnd, prolog); // for the error's line
@@ -387,6 +392,8 @@ public:
         m_textOpen = false;
     }
 
+    int depth() const { return m_depth; }
+
     void endElement()
     {
         if (m_depth == int(m_open.size()))
@@ -450,9 +457,18 @@ XmlNode parseXmlTree(const QByteArray &document, int storedDepth)
         raiseParseError(reason, reader.lineNumber(), lineOfDocument(text, reader.lineNumber()));
     };
 
+    qint64 nodes = 0;
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        const bool node = token == QXmlStreamReader::StartElement || token == QXmlStreamReader::Characters ||
+                          token == QXmlStreamReader::Comment || token == QXmlStreamReader::ProcessingInstruction ||
+                          token == QXmlStreamReader::EntityReference;
+        if (node && ++nodes > kMaxXmlNodes)
+            fail(QStringLiteral("The document holds more than %1 elements, texts and comments.").arg(kMaxXmlNodes));
+        switch (token) {
         case QXmlStreamReader::StartElement:
+            if (builder.depth() >= kMaxXmlDepth)
+                fail(QStringLiteral("Elements nest more than %1 levels deep.").arg(kMaxXmlDepth));
             builder.startElement(reader.qualifiedName().toString());
             break;
         case QXmlStreamReader::EndElement:
