@@ -4,7 +4,8 @@
 #      check and the whole suite, with the install tree and the Debian
 #      package made from this build;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
-#   3. the management tests under ThreadSanitizer.
+#   3. the management tests under ThreadSanitizer;
+#   4. the fuzz targets (fuzz/), built with clang, 30 seconds each.
 # GUI tests run on the offscreen platform; no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -40,4 +41,23 @@ if [ "${#tsan_targets[@]}" -gt 0 ]; then
     cmake --build build-tsan -j "$jobs" --target "${tsan_targets[@]}"
     (cd build-tsan && ctest --output-on-failure -j "$jobs" -L management)
 fi
+echo "== fuzz targets (libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer, 30 s each)"
+scripts/setup.sh --fuzz --target fuzzers build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DVELLAMOR_SANITIZE=address,undefined -DVELLAMOR_BUILD_FUZZ=ON -DVELLAMOR_BUILD_BENCH=OFF
+# New inputs go to build-fuzz/corpus/, never into the seeds in the tree; a
+# finding leaves its input in build-fuzz/findings/ and fails the pass.
+fuzz_failed=0
+for seeds in fuzz/corpus/*/; do
+    name=$(basename "$seeds")
+    mkdir -p "build-fuzz/corpus/$name" build-fuzz/findings
+    if build-fuzz/fuzz/"$name" -max_total_time=30 -seed=1 -timeout=10 -artifact_prefix="build-fuzz/findings/$name-" \
+        "build-fuzz/corpus/$name" "$seeds" >"build-fuzz/$name.log" 2>&1; then
+        echo "$name: $(sed -n 's/^Done \([0-9]*\) runs.*/\1 inputs/p' "build-fuzz/$name.log"), no finding"
+    else
+        tail -n 40 "build-fuzz/$name.log"
+        echo "$name: FINDING (input in build-fuzz/findings/, log in build-fuzz/$name.log)"
+        fuzz_failed=1
+    fi
+done
+[ "$fuzz_failed" = 0 ]
 echo "All test passes finished."

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-mapfile -t files < <(find src tests tools bench \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
+mapfile -t files < <(find src tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
 if ! clang-format --dry-run -Werror "${files[@]}"; then
     echo "Out of format (see above): run 'cmake --build build --target format'." >&2
     exit 1

@@ -3,20 +3,23 @@
 # missing (nothing is downloaded when everything is there), then configures
 # and builds one build directory.
 #
-#   scripts/setup.sh [--tests] [--package] [--target NAME]... [build-dir] [extra cmake arguments...]
+#   scripts/setup.sh [--tests] [--package] [--fuzz] [--target NAME]... [build-dir] [extra cmake arguments...]
 #
 # --tests adds what the test suite needs, --package what cpack needs for the
-# Debian package; --target builds only the named targets (run.sh: the panel).
+# Debian package, --fuzz clang and libFuzzer for the fuzz targets; --target
+# builds only the named targets (run.sh: the panel).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
 want_tests=0
 want_package=0
+want_fuzz=0
 targets=()
 while [ "$#" -gt 0 ]; do
     case "$1" in
-    --tests) want_tests=1 want_package=1 ;;
+    --tests) want_tests=1 want_package=1 want_fuzz=1 ;;
+    --fuzz) want_fuzz=1 ;;
     --package) want_package=1 ;;
     --target) targets+=(--target "$2"); shift ;;
     *) break ;;
@@ -35,6 +38,10 @@ if [ "$want_tests" = 1 ]; then
     # and the metainfo.
     packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64 clang-format
                desktop-file-utils appstream)
+fi
+if [ "$want_fuzz" = 1 ]; then
+    # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
+    packages+=(clang-14 libclang-rt-14-dev)
 fi
 if [ "$want_package" = 1 ]; then
     # What cpack needs for the Debian package: dpkg-shlibdeps (dpkg-dev) for

@@ -2,6 +2,7 @@
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "common/StandardError.h"
+#include "config/XmlTree.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QCheckBox>
@@ -247,10 +248,23 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(name))
                 << (gc.exists() && file.isNull() ? QByteArray("") : file) << error << expected << QString();
         }
+        // Nesting and nodes up to their bounds, and one more.
+        const QByteArray deep = "<global><ACC><port>5</port><x>" + QByteArray("<a>").repeated(kMaxXmlDepth - 3);
         QTest::newRow("deep nesting costs no stack")
-            << "<global><ACC><port>5</port><x>" + QByteArray("<a>").repeated(200000) +
-                   QByteArray("</a>").repeated(200000) + "</x></ACC></global>"
-            << QString() << QStringList{"lport=5"} << QString();
+            << deep + QByteArray("</a>").repeated(kMaxXmlDepth - 3) + "</x></ACC></global>" << QString()
+            << QStringList{"lport=5"} << QString();
+        QTest::newRow("nesting beyond the bound")
+            << deep + "<a>"
+            << QString::fromLatin1("Elements nest more than 10000 levels deep.\r\nLine: 1\r\n" + deep.left(40))
+            << QStringList{"lport=88"} << QString();
+        const QByteArray nodes = "<global><ACC><port>5</port></ACC>" + QByteArray("<a/>").repeated(kMaxXmlNodes - 4);
+        QTest::newRow("nodes up to the bound")
+            << nodes + "</global>" << QString() << QStringList{"lport=5"} << QString();
+        QTest::newRow("nodes beyond the bound")
+            << nodes + "<a/></global>"
+            << QString::fromLatin1("The document holds more than 100000 elements, texts and comments.\r\nLine: 1\r\n" +
+                                   nodes.left(40))
+            << QStringList{"lport=88"} << QString();
 
         // Start-up never blocks nor runs out of memory.
         const QStringList nothingLoaded{"lport=88", "SelectedIPs=", "Port=0"};
@@ -271,6 +285,25 @@ private Q_SLOTS:
             << "Entity references expand to more than 4 MiB of text.\r\nLine: 2\r\n"
                "<global><ACC><port>&e;&e;&e;&e;&e;&e;&e;"
             << nothingLoaded << QString();
+        // What the parser expands counts, wherever a declaration seems to be.
+        const QByteArray nested =
+            "<!ENTITY a \"" + QByteArray(64, 'x') + "\"><!ENTITY b \"" + QByteArray("&a;").repeated(64) + "\">";
+        QTest::newRow("a comment hides no reference")
+            << "<!DOCTYPE g [" + nested + "]><g><!--<!ENTITY z \"-->" + QByteArray("&b;").repeated(1100) +
+                   "<!--\"--></g>"
+            << QString::fromLatin1("Entity references expand to more than 4 MiB of text.\r\nLine: 1\r\n<!DOCTYPE g [" +
+                                   nested.left(27))
+            << nothingLoaded << QString();
+        QTest::newRow("attribute defaults expand")
+            << "<!DOCTYPE g [" + nested + "\n<!ATTLIST h v CDATA \"" + QByteArray("&b;").repeated(1100) + "\">]><g/>"
+            << "Entity references expand to more than 4 MiB of text.\r\nLine: 2\r\n<!ATTLIST h v CDATA "
+               "\"&b;&b;&b;&b;&b;&b;&"
+            << nothingLoaded << QString();
+        const QByteArray unexpanded = QByteArray("&b;").repeated(1100);
+        QTest::newRow("no expansion in comments, CDATA and instructions")
+            << "<!DOCTYPE g [" + nested + "]><g><ACC><port>5</port></ACC><!--" + unexpanded + "--><![CDATA[" +
+                   unexpanded + "]]><?pi " + unexpanded + "?></g>"
+            << QString() << QStringList{"lport=5"} << QString();
     }
 
     void load()

@@ -54,37 +54,218 @@ QString lineOfDocument(const QString &text, qint64 line)
 
 // Qt's reader bounds what one entity reference expands to, but not the sum:
 // a few hundred KiB of references to a 4 KiB entity cost it seconds and
-// gigabytes before it returns a token. So the references are counted before
-// the reader runs, on the document's text: what each declared entity expands
-// to (its replacement text, nested references included), summed over every
-// reference outside the declarations. References in comments or CDATA count
-// too; a real configuration is nowhere near the bound either way.
-// Parameter entities, which could declare entities out of sight of this
-// count, are refused: a configuration has no use for them.
-class EntityExpansionCheck
+// gigabytes before it returns a token (it hands a run of text over whole,
+// however the data reach it). So the expansion is added up before the reader
+// builds anything, and only where the reader itself expands:
+// - the prolog is read here, up to the end of the document type declaration:
+//   the entity declarations, and the references in attribute defaults, which
+//   the reader expands once, as it reads the declaration;
+// - the rest is read by Qt's reader with the declaration blanked out, so that
+//   it asks an entity resolver for each reference it would expand (in text and
+//   attribute values; never in comments, CDATA sections or processing
+//   instructions). The resolver adds up what the entity expands to and hands
+//   back nothing, so this reading costs no more than the document.
+// Parameter entities, which could declare entities by expansion, are refused:
+// a configuration has no use for them.
+class EntityExpansionCheck : private QXmlStreamEntityResolver
 {
 public:
     explicit EntityExpansionCheck(QString text) : m_text(std::move(text)) {}
 
     void run()
     {
-        readDeclarations();
+        const qsizetype prologEnd = readProlog();
         if (m_values.isEmpty())
-            return;
-        qint64 total = 0;
-        qsizetype at = 0;
-        for (const auto &[start, end] : std::as_const(m_declarations)) {
-            total = countReferences(at, start, total);
-            at = end;
+            return; // nothing can expand
+        for (const auto &literal : std::as_const(m_attributeDefaults)) {
+            const qsizetype start = literal.first;
+            forEachReference(QStringView(m_text).mid(start, literal.second - start), [&](qsizetype from, qsizetype to) {
+                add(m_text.mid(start + from + 1, to - from - 1));
+                if (m_over)
+                    fail(kReason, start + from);
+            });
         }
-        countReferences(at, m_text.size(), total);
+        readBody(prologEnd);
     }
 
 private:
-    [[noreturn]] void fail(const QString &reason, qsizetype at) const
+    static inline const QString kReason = QStringLiteral("Entity references expand to more than 4 MiB of text.");
+
+    [[noreturn]] void fail(const QString &reason, qsizetype at) const { failOnLine(reason, lineAt(at)); }
+    [[noreturn]] void failOnLine(const QString &reason, qint64 line) const
     {
-        const qint64 line = QStringView(m_text).left(at).count(u'\n') + 1;
         raiseParseError(reason, line, lineOfDocument(m_text, line));
+    }
+    qint64 lineAt(qsizetype at) const { return QStringView(m_text).left(at).count(u'\n') + 1; }
+
+    bool startsWith(qsizetype at, QLatin1StringView token) const
+    {
+        return QStringView(m_text).mid(at).startsWith(token);
+    }
+    // The position just after the next `token` from `at`, or the end.
+    qsizetype after(qsizetype at, QLatin1StringView token) const
+    {
+        const qsizetype found = m_text.indexOf(token, at);
+        return found < 0 ? m_text.size() : found + token.size();
+    }
+    qsizetype skipSpace(qsizetype i) const
+    {
+        while (i < m_text.size() && m_text.at(i).isSpace())
+            ++i;
+        return i;
+    }
+    // The end of the quoted literal that starts at `at`, closing quote included.
+    qsizetype quoteEnd(qsizetype at) const
+    {
+        const qsizetype found = m_text.indexOf(m_text.at(at), at + 1);
+        return found < 0 ? m_text.size() : found + 1;
+    }
+
+    // The prolog as the reader sees it: comments, processing instructions
+    // (the XML declaration among them) and document type declarations, up to
+    // the first other markup. Returns where it ends.
+    qsizetype readProlog()
+    {
+        qsizetype i = 0;
+        qsizetype end = 0;
+        for (;;) {
+            i = skipSpace(i);
+            if (startsWith(i, QLatin1StringView("<?")))
+                i = after(i + 2, QLatin1StringView("?>"));
+            else if (startsWith(i, QLatin1StringView("<!--")))
+                i = after(i + 4, QLatin1StringView("-->"));
+            else if (startsWith(i, QLatin1StringView("<!DOCTYPE")))
+                end = i = readDoctype(i + 9);
+            else
+                return end;
+        }
+    }
+
+    // From the name on: the external identifier, the internal subset between
+    // brackets, and the closing '>'.
+    qsizetype readDoctype(qsizetype i)
+    {
+        while (i < m_text.size()) {
+            const QChar c = m_text.at(i);
+            if (c == u'>')
+                return i + 1;
+            if (c == u'"' || c == u'\'')
+                i = quoteEnd(i);
+            else if (c == u'[')
+                i = readInternalSubset(i + 1);
+            else
+                ++i;
+        }
+        return i;
+    }
+
+    // Up to and including the ']' that closes the internal subset.
+    qsizetype readInternalSubset(qsizetype i)
+    {
+        while (i < m_text.size()) {
+            if (m_text.at(i) == u']')
+                return i + 1;
+            if (startsWith(i, QLatin1StringView("<!--")))
+                i = after(i + 4, QLatin1StringView("-->"));
+            else if (startsWith(i, QLatin1StringView("<?")))
+                i = after(i + 2, QLatin1StringView("?>"));
+            else if (startsWith(i, QLatin1StringView("<!ENTITY")))
+                i = readEntityDeclaration(i);
+            else if (startsWith(i, QLatin1StringView("<!")))
+                i = readDeclaration(i + 2, startsWith(i, QLatin1StringView("<!ATTLIST")));
+            else
+                ++i;
+        }
+        return i;
+    }
+
+    // Any other declaration, up to its '>'. The literals of an attribute list
+    // are default values, in which references expand.
+    qsizetype readDeclaration(qsizetype i, bool attributeList)
+    {
+        while (i < m_text.size()) {
+            const QChar c = m_text.at(i);
+            if (c == u'>')
+                return i + 1;
+            if (c == u'"' || c == u'\'') {
+                const qsizetype end = quoteEnd(i);
+                if (attributeList)
+                    m_attributeDefaults.append({i + 1, end});
+                i = end;
+            } else {
+                ++i;
+            }
+        }
+        return i;
+    }
+
+    qsizetype readEntityDeclaration(qsizetype at)
+    {
+        static constexpr qsizetype keyword = 8; // <!ENTITY
+        qsizetype i = skipSpace(at + keyword);
+        if (i < m_text.size() && m_text.at(i) == u'%')
+            fail(QStringLiteral("Parameter entities are not supported."), at);
+        const qsizetype nameStart = i;
+        while (i < m_text.size() && !m_text.at(i).isSpace() && m_text.at(i) != u'>')
+            ++i;
+        const QString name = m_text.mid(nameStart, i - nameStart);
+        i = skipSpace(i);
+        if (i >= m_text.size() || (m_text.at(i) != u'"' && m_text.at(i) != u'\''))
+            return readDeclaration(i, false); // external: the reader refuses it
+        const qsizetype end = quoteEnd(i);
+        // The first declaration of a name binds, and the five predefined
+        // entities keep their meaning: the reader does the same.
+        static const QSet<QString> predefined{QStringLiteral("lt"), QStringLiteral("gt"), QStringLiteral("amp"),
+                                              QStringLiteral("apos"), QStringLiteral("quot")};
+        if (!m_values.contains(name) && !predefined.contains(name))
+            m_values.insert(name, withCharacterReferences(QStringView(m_text).mid(i + 1, end - i - 2)));
+        return readDeclaration(end, false);
+    }
+
+    // The body, read by Qt's reader. The prolog is blanked, line ends kept,
+    // so that the reader knows no entity and asks for each one, on the line
+    // where it stands.
+    void readBody(qsizetype prologEnd)
+    {
+        const QString prolog = m_text.left(prologEnd);
+        for (qsizetype i = 0; i < prologEnd; ++i) {
+            if (m_text.at(i) != u'\n')
+                m_text[i] = u' ';
+        }
+        {
+            QXmlStreamReader reader(m_text);
+            reader.setEntityResolver(this);
+            m_reader = &reader;
+            // The reader's memory grows with the open elements: it stops at
+            // the nesting bound, where the parser stops too.
+            int depth = 0;
+            while (!reader.atEnd() && !m_over && depth <= kMaxXmlDepth) {
+                const QXmlStreamReader::TokenType token = reader.readNext();
+                depth += token == QXmlStreamReader::StartElement ? 1 : token == QXmlStreamReader::EndElement ? -1 : 0;
+            }
+            m_reader = nullptr;
+        }
+        m_text.replace(0, prologEnd, prolog); // for the error's line
+        // A reading that fails here fails in the parser as well, at the same
+        // place or earlier: it says why.
+        if (m_over)
+            failOnLine(kReason, m_overLine);
+    }
+
+    QString resolveUndeclaredEntity(const QString &name) override
+    {
+        add(name);
+        if (m_over && m_overLine == 0)
+            m_overLine = m_reader->lineNumber();
+        return QStringLiteral(""); // found, and empty: nothing expands here
+    }
+
+    void add(const QString &name)
+    {
+        if (m_over || !m_values.contains(name))
+            return;
+        m_total += expandedLength(name);
+        m_over = m_total > kMaxXmlEntityExpansion;
     }
 
     // Calls found(start, end) for every "&name;" in the text, start at the
@@ -103,38 +284,6 @@ private:
                 start = -1; // no name holds them
             }
         }
-    }
-
-    void readDeclarations()
-    {
-        static const QString keyword = QStringLiteral("<!ENTITY");
-        for (qsizetype at = m_text.indexOf(keyword); at >= 0; at = m_text.indexOf(keyword, at + 1)) {
-            qsizetype i = skipSpace(at + keyword.size());
-            if (i < m_text.size() && m_text.at(i) == u'%')
-                fail(QStringLiteral("Parameter entities are not supported."), at);
-            const qsizetype nameStart = i;
-            while (i < m_text.size() && !m_text.at(i).isSpace() && m_text.at(i) != u'>')
-                ++i;
-            const QString name = m_text.mid(nameStart, i - nameStart);
-            i = skipSpace(i);
-            if (i >= m_text.size() || (m_text.at(i) != u'"' && m_text.at(i) != u'\''))
-                continue; // external or broken: the reader has its say
-            const qsizetype end = m_text.indexOf(m_text.at(i), i + 1);
-            if (end < 0)
-                return;
-            // The reader takes the first declaration of a name, but one in a
-            // comment looks the same here: the one that expands most counts.
-            m_values[name].append(withCharacterReferences(QStringView(m_text).mid(i + 1, end - i - 1)));
-            m_declarations.append({at, end + 1});
-            at = end;
-        }
-    }
-
-    qsizetype skipSpace(qsizetype i) const
-    {
-        while (i < m_text.size() && m_text.at(i).isSpace())
-            ++i;
-        return i;
     }
 
     // A character reference in an entity's value is replaced when the entity
@@ -160,26 +309,11 @@ private:
         return result;
     }
 
-    // Adds what the references in [from, to) of the document expand to,
-    // failing once the sum passes the bound.
-    qint64 countReferences(qsizetype from, qsizetype to, qint64 total)
-    {
-        const QStringView part = QStringView(m_text).mid(from, to - from);
-        forEachReference(part, [&](qsizetype start, qsizetype end) {
-            const QString name = part.mid(start + 1, end - start - 1).toString();
-            if (!m_values.contains(name))
-                return;
-            total += expandedLength(name);
-            if (total > kMaxXmlEntityExpansion)
-                fail(QStringLiteral("Entity references expand to more than 4 MiB of text."), from + start);
-        });
-        return total;
-    }
-
     // Characters an entity expands to, capped just above the bound. Worked
     // out depth first without recursion: a chain of entities may be as long
     // as the file allows. An entity that refers to itself counts nothing
-    // here; the reader refuses it.
+    // here; the reader refuses it. A reference that the reader would not
+    // expand inside the value (in a comment there) counts all the same.
     qint64 expandedLength(const QString &entity)
     {
         QStringList pending{entity};
@@ -191,22 +325,17 @@ private:
             } else if (!started.contains(name)) {
                 // First its references, then the entity itself.
                 started.insert(name);
-                for (const QString &value : m_values.value(name)) {
-                    forEachDeclaredReference(value, [&](const QString &reference, qsizetype) {
-                        if (!m_lengths.contains(reference) && !started.contains(reference))
-                            pending.append(reference);
-                    });
-                }
+                forEachDeclaredReference(m_values.value(name), [&](const QString &reference, qsizetype) {
+                    if (!m_lengths.contains(reference) && !started.contains(reference))
+                        pending.append(reference);
+                });
             } else {
-                qint64 longest = 0;
-                for (const QString &value : m_values.value(name)) {
-                    qint64 length = value.size();
-                    forEachDeclaredReference(value, [&](const QString &reference, qsizetype size) {
-                        length += m_lengths.value(reference) - size;
-                    });
-                    longest = qMax(longest, qMin(length, kMaxXmlEntityExpansion + 1));
-                }
-                m_lengths.insert(name, longest);
+                const QString value = m_values.value(name);
+                qint64 length = value.size();
+                forEachDeclaredReference(value, [&](const QString &reference, qsizetype size) {
+                    length += m_lengths.value(reference) - size;
+                });
+                m_lengths.insert(name, qMin(length, kMaxXmlEntityExpansion + 1));
                 pending.removeLast();
             }
         }
@@ -224,10 +353,14 @@ private:
         });
     }
 
-    const QString m_text;
-    QHash<QString, QStringList> m_values; // every declaration of a name
+    QString m_text;
+    QHash<QString, QString> m_values; // the binding declaration of each internal entity
     QHash<QString, qint64> m_lengths;
-    QList<std::pair<qsizetype, qsizetype>> m_declarations;
+    QList<std::pair<qsizetype, qsizetype>> m_attributeDefaults; // the literals of attribute lists
+    const QXmlStreamReader *m_reader = nullptr;
+    qint64 m_total = 0;
+    bool m_over = false;
+    qint64 m_overLine = 0;
 };
 
 void checkEntityExpansion(const QByteArray &document)
@@ -258,6 +391,8 @@ public:
         ++m_depth;
         m_textOpen = false;
     }
+
+    int depth() const { return m_depth; }
 
     void endElement()
     {
@@ -322,9 +457,18 @@ XmlNode parseXmlTree(const QByteArray &document, int storedDepth)
         raiseParseError(reason, reader.lineNumber(), lineOfDocument(text, reader.lineNumber()));
     };
 
+    qint64 nodes = 0;
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        const bool node = token == QXmlStreamReader::StartElement || token == QXmlStreamReader::Characters ||
+                          token == QXmlStreamReader::Comment || token == QXmlStreamReader::ProcessingInstruction ||
+                          token == QXmlStreamReader::EntityReference;
+        if (node && ++nodes > kMaxXmlNodes)
+            fail(QStringLiteral("The document holds more than %1 elements, texts and comments.").arg(kMaxXmlNodes));
+        switch (token) {
         case QXmlStreamReader::StartElement:
+            if (builder.depth() >= kMaxXmlDepth)
+                fail(QStringLiteral("Elements nest more than %1 levels deep.").arg(kMaxXmlDepth));
             builder.startElement(reader.qualifiedName().toString());
             break;
         case QXmlStreamReader::EndElement:
