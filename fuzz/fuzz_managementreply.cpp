@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             loop.quit();
         });
         exchange.start(QStringLiteral("127.0.0.1"), g_peer->serverPort(),
-                       managementRequest(kUsersStatusCommand.keyword, QStringLiteral("secret")),
+                       *managementRequest(kUsersStatusCommand.keyword, QStringLiteral("secret")),
                        kUsersStatusCommand.replyLines);
         loop.exec();
         QCoreApplication::processEvents(); // a second finished() would come now

@@ -20,8 +20,7 @@ struct ReadLine
     std::optional<AddressSpan> span;
 };
 
-void checkFinding(const QList<QByteArray> &lines, const std::vector<ReadLine> &read, qsizetype row,
-                  const RuleFinding &finding)
+void checkFinding(RuleLines lines, const std::vector<ReadLine> &read, qsizetype row, const RuleFinding &finding)
 {
     const ReadLine &line = read[size_t(row)];
     const quint16 own = finding.problems & ~(Duplicate | Redundant);
@@ -43,12 +42,14 @@ void checkFinding(const QList<QByteArray> &lines, const std::vector<ReadLine> &r
             "every finding is described, and only findings");
 }
 
-void checkNoneMissed(const QList<QByteArray> &lines, const std::vector<ReadLine> &read, const RuleSetAnalysis &analysis)
+void checkNoneMissed(RuleLines lines, const std::vector<ReadLine> &read, const RuleSetAnalysis &analysis)
 {
     for (qsizetype row = 0; row < lines.size(); ++row) {
         const RuleFinding &finding = analysis.findings[size_t(row)];
         const ReadLine &line = read[size_t(row)];
-        const qsizetype first = lines.indexOf(lines[row]);
+        qsizetype first = 0;
+        while (lines[first] != lines[row])
+            ++first;
         if (first < row) {
             require((finding.problems & Duplicate) && finding.related == first,
                     "a repeated line is a duplicate of its first occurrence");
@@ -68,7 +69,8 @@ void checkNoneMissed(const QList<QByteArray> &lines, const std::vector<ReadLine>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QList<QByteArray> lines = parseRuleSet(fuzz::expandedInput(data, size, qsizetype(64) << 10)).rules;
+    const RuleLineStore store = parseRuleSet(fuzz::expandedInput(data, size, qsizetype(1) << 20)).rules;
+    const RuleLines lines = store.lines();
     const RuleSetAnalysis analysis = analyseRules(lines);
     require(analysis.findings.size() == size_t(lines.size()), "one finding per line");
 
