@@ -2,6 +2,7 @@
 
 #include <QHashFunctions>
 #include <algorithm>
+#include <deque>
 #include <limits>
 
 namespace vellamor {
@@ -132,10 +133,12 @@ void findDuplicates(RuleLines lines, RuleSetAnalysis &result)
 // of their first address in a Fenwick tree that keeps, for every prefix of
 // ranks, the span reaching furthest: a rule is covered exactly when the
 // furthest-reaching earlier span starting at or before it reaches its end.
-void findRedundant(const std::vector<ReadRule> &rules, bool accept, RuleSetAnalysis &result)
+void findRedundant(const std::deque<ReadRule> &rules, bool accept, RuleSetAnalysis &result)
 {
     // First address and place in one key: a single sort gives the ranks.
     std::vector<quint64> keys;
+    keys.reserve(
+        size_t(std::count_if(rules.begin(), rules.end(), [&](const ReadRule &r) { return r.accept == accept; })));
     for (size_t i = 0; i < rules.size(); ++i) {
         if (rules[i].accept == accept)
             keys.push_back((quint64(rules[i].span.first) << 32) | i);
@@ -290,7 +293,8 @@ RuleSetAnalysis analyseRules(RuleLines lines)
 {
     RuleSetAnalysis result;
     result.findings.resize(size_t(lines.size()));
-    std::vector<ReadRule> rules;
+    // Grown in blocks: a vector's doubling could leave half its room unused.
+    std::deque<ReadRule> rules;
     for (qsizetype row = 0; row < lines.size(); ++row) {
         const RuleLineParts parts = parseRuleLine(lines[row]);
         result.findings[size_t(row)].problems = lineProblems(parts);
