@@ -2,7 +2,8 @@
 # Installs what is missing, builds and runs every test:
 #   1. a warning-free build (-Werror, warnings in CMakeLists.txt), a format
 #      check and the whole suite, with the install tree and the Debian
-#      package made from this build;
+#      package made from this build; then the Windows build (its Qt is made
+#      once per machine) and its suites under Wine, with the installer;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the management tests under ThreadSanitizer;
 #   4. the fuzz targets (fuzz/), built with clang, 30 seconds each.
@@ -18,6 +19,12 @@ scripts/setup.sh --tests build -DVELLAMOR_WERROR=ON
 echo "== format"
 scripts/check-format.sh
 (cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Windows, under Wine"
+windows_started=$(date +%s)
+scripts/build-windows.sh build-windows build -DVELLAMOR_WERROR=ON
+(cd build-windows && ctest --output-on-failure -j "$jobs" -L windows)
+echo "Windows build and tests: $(($(date +%s) - windows_started)) s"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"

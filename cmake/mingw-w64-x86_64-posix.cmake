@@ -1,9 +1,9 @@
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64 toolchain, posix
-# threading model (std::thread and std::mutex work). Programs are linked
-# statically so that they run under Wine or on a bare Windows machine without
-# the MinGW runtime DLLs beside them.
+# threading model (std::thread and std::mutex work). Programs link the MinGW
+# runtime DLLs, which go beside them (the Qt DLLs need them anyway); a program
+# that must run alone links with -static itself.
 #
-#   cmake -S <dir> -B <build> -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake
+# The panel's Windows configuration uses this through cmake/windows.cmake.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -18,6 +18,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

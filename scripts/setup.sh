@@ -3,11 +3,13 @@
 # missing (nothing is downloaded when everything is there), then configures
 # and builds one build directory.
 #
-#   scripts/setup.sh [--tests] [--package] [--fuzz] [--target NAME]... [build-dir] [extra cmake arguments...]
+#   scripts/setup.sh [--tests] [--package] [--fuzz] [--windows] [--target NAME]... [build-dir] [extra cmake arguments...]
 #
 # --tests adds what the test suite needs, --package what cpack needs for the
-# Debian package, --fuzz clang and libFuzzer for the fuzz targets; --target
-# builds only the named targets (run.sh: the panel).
+# Debian package, --fuzz clang and libFuzzer for the fuzz targets, --windows
+# what the Windows build, its installer and its checks under Wine need (the
+# tests include both); --target builds only the named targets (run.sh: the
+# panel).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -15,12 +17,14 @@ cd "$(dirname "$0")/.."
 want_tests=0
 want_package=0
 want_fuzz=0
+want_windows=0
 targets=()
 while [ "$#" -gt 0 ]; do
     case "$1" in
-    --tests) want_tests=1 want_package=1 want_fuzz=1 ;;
+    --tests) want_tests=1 want_package=1 want_fuzz=1 want_windows=1 ;;
     --fuzz) want_fuzz=1 ;;
     --package) want_package=1 ;;
+    --windows) want_windows=1 ;;
     --target) targets+=(--target "$2"); shift ;;
     *) break ;;
     esac
@@ -33,11 +37,18 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
           qt6-qpa-plugins fonts-dejavu-core)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
-    # list with, the MinGW cross compiler and Wine for the Windows backends, and
-    # clang-format for the format check; the validators of the desktop entry
-    # and the metainfo.
-    packages+=(dbus-daemon iproute2 g++-mingw-w64-x86-64-posix wine wine64 clang-format
-               desktop-file-utils appstream)
+    # list with, and clang-format for the format check; the validators of the
+    # desktop entry and the metainfo.
+    packages+=(dbus-daemon iproute2 clang-format desktop-file-utils appstream)
+fi
+if [ "$want_windows" = 1 ]; then
+    # The MinGW cross compiler; apt's source download (dpkg-dev) and perl for
+    # building Qt from Debian's source (scripts/build-qt-windows.sh); Wine to
+    # run the tests, with Wine's own fonts and Liberation for the system
+    # dialogs; NSIS for the installer; Xvfb and xdotool to see the panel's
+    # real window, and ImageMagick's import for its picture in docs/.
+    packages+=(g++-mingw-w64-x86-64-posix dpkg-dev perl wine wine64 fonts-wine fonts-liberation nsis xvfb xdotool
+               imagemagick)
 fi
 if [ "$want_fuzz" = 1 ]; then
     # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.

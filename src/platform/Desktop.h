@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 namespace vellamor::platform {
 
@@ -11,5 +12,8 @@ public:
     virtual ~Desktop() = default;
     virtual bool openUrl(const QString &url) = 0;
 };
+
+// The system's shell: QDesktopServices, or ShellExecute on Windows.
+std::shared_ptr<Desktop> makeSystemDesktop();
 
 } // namespace vellamor::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QWidget;
 
@@ -32,5 +33,9 @@ public:
     // An existing directory: the full path, or empty text when the user cancelled.
     virtual QString existingDirectory(QWidget *owner, const QString &startPath) = 0;
 };
+
+// The system's own boxes and pickers: Qt's on Linux, the Windows message box
+// and task dialog on Windows (chosen in CMake).
+std::shared_ptr<Dialogs> makeSystemDialogs();
 
 } // namespace vellamor::platform

@@ -78,4 +78,11 @@ QString QtDialogs::existingDirectory(QWidget *owner, const QString &startPath)
     return QFileDialog::getExistingDirectory(owner, QString(), startPath);
 }
 
+#ifndef Q_OS_WIN
+std::shared_ptr<Dialogs> makeSystemDialogs()
+{
+    return std::make_shared<QtDialogs>();
+}
+#endif
+
 } // namespace vellamor::platform

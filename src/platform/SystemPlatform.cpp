@@ -1,6 +1,4 @@
 #include "Platform.h"
-#include "QtDesktop.h"
-#include "QtDialogs.h"
 
 #include <QCoreApplication>
 
@@ -9,9 +7,9 @@ namespace vellamor::platform {
 Platform makeSystemPlatform()
 {
     Platform p;
-    p.dialogs = std::make_shared<QtDialogs>();
+    p.dialogs = makeSystemDialogs();
     p.fileSystem = std::make_shared<LocalFileSystem>();
-    p.desktop = std::make_shared<QtDesktop>();
+    p.desktop = makeSystemDesktop();
     // A backend that works on a thread of its own reports back through the
     // application's event loop, on the window's thread.
     p.serviceManager = makeSystemServiceManager([](std::function<void()> work) {

@@ -305,11 +305,11 @@ void TestSave::successfulSaveWritesBothFiles()
     QCOMPARE(form.PageControl1->currentIndex(), 0);
     QVERIFY(form.Timer3->isActive());
 
-    const QByteArray dir = QDir::toNativeSeparators(fake.dir()).toUtf8();
+    const QByteArray dir = (QDir::toNativeSeparators(fake.dir()) + QDir::separator()).toUtf8();
     QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))),
              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><global><ACC><port>880</port><maxcon>250</maxcon><logdir>" +
-                 dir + "/logs</logdir><cert>" + dir + "/default.cer</cert><key>" + dir +
-                 "/default.key</key><IP>127.0.0.1</IP></ACC><Management><port>1011</port>"
+                 dir + "logs</logdir><cert>" + dir + "default.cer</cert><key>" + dir +
+                 "default.key</key><IP>127.0.0.1</IP></ACC><Management><port>1011</port>"
                  "<password>71!*9203&amp;6##</password><IP>127.0.0.1</IP></Management></global>\n");
     QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))),
              QByteArray("POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\n\r\nACCEPT 10.1.2.3\r\n"));
@@ -319,6 +319,11 @@ void TestSave::successfulSaveWritesBothFiles()
 
 void TestSave::eachSaveSendsOneReloadToTheSavedTarget()
 {
+#ifdef Q_OS_WIN
+    // It watches the user count, which the status poller's thread never
+    // delivers under Wine (see tests/CMakeLists.txt).
+    QSKIP("the status poller does not run under Wine");
+#endif
     tools::ManagementServer oldServer;
     tools::ManagementServer newServer;
     QVERIFY(oldServer.listen());
@@ -653,8 +658,10 @@ void TestSave::leftoversOfAnInterruptedSaveAreRemoved()
     QVERIFY(dir.mkpath(QStringLiteral("logs/sub")));
     writeFile(fake.path(QStringLiteral("logs/gc.xml.vellamor-save-Ab12Cd")), "not beside the executable");
     QVERIFY(dir.mkdir(QStringLiteral("rules.txt.vellamor-save-Dir123")));
+#ifdef Q_OS_UNIX
     QVERIFY(
         QFile::link(fake.path(QStringLiteral("logs/sub")), fake.path(QStringLiteral("gc.xml.vellamor-save-Link12"))));
+#endif
 
     TForm3 form(fake.platform());
     form.FormCreate();
@@ -662,7 +669,9 @@ void TestSave::leftoversOfAnInterruptedSaveAreRemoved()
     QCOMPARE(dir.entryList(QDir::Files | QDir::NoSymLinks, QDir::Name), kept);
     QVERIFY(QFile::exists(fake.path(QStringLiteral("logs/gc.xml.vellamor-save-Ab12Cd"))));
     QVERIFY(QFileInfo(fake.path(QStringLiteral("rules.txt.vellamor-save-Dir123"))).isDir());
+#ifdef Q_OS_UNIX
     QVERIFY(QFileInfo(fake.path(QStringLiteral("gc.xml.vellamor-save-Link12"))).isSymLink());
+#endif
 }
 
 void TestSave::digitFilter_data()

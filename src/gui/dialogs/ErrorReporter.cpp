@@ -9,7 +9,7 @@
 namespace vellamor {
 
 ErrorReporter::ErrorReporter(std::shared_ptr<platform::Dialogs> dialogs)
-    : m_dialogs(dialogs ? std::move(dialogs) : std::make_shared<platform::QtDialogs>())
+    : m_dialogs(dialogs ? std::move(dialogs) : platform::makeSystemDialogs())
 {
 }
 

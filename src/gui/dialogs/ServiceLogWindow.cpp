@@ -1,5 +1,7 @@
 #include "ServiceLogWindow.h"
 
+#include "widgets/SvgIconEngine.h"
+
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -18,7 +20,7 @@ ServiceLogWindow::ServiceLogWindow(std::unique_ptr<platform::ServiceLog> log, QW
     setObjectName(QStringLiteral("ServiceLogWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Vellamor Service Log"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/log.svg")));
+    setWindowIcon(SvgIconEngine::icon(QStringLiteral(":/icons/log.svg")));
 
     auto *layout = new QVBoxLayout(this);
     LogSource = new QLabel(tr("Following %1").arg(m_log->source()), this);

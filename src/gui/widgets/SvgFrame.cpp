@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QPainter>
+#if VELLAMOR_HAVE_QTSVG
 #include <QSvgRenderer>
+#endif
 #include <cmath>
 #include <cstring>
 
@@ -30,6 +32,7 @@ quint32 field(const QByteArray &frame, int at)
 
 } // namespace
 
+#if VELLAMOR_HAVE_QTSVG
 QImage drawSvg(QSvgRenderer &art, QSize size, qreal ratio, bool stretch)
 {
     if (!art.isValid() || size.isEmpty())
@@ -61,6 +64,7 @@ QSize stretchedArtSize(QSvgRenderer &art, int height)
         return {};
     return QSize(int(std::floor(whole.width() * height / whole.height())), height);
 }
+#endif
 
 QByteArray encodeFrame(const QImage &drawn, int logicalWidth)
 {
@@ -132,6 +136,58 @@ std::optional<QImage> readFrame(const QString &frame, QSize size, qreal ratio, b
         return std::nullopt;
     return decodeFrame(QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), file.size()), size, ratio,
                        stretch);
+}
+
+std::optional<QImage> readNearestFrame(const QString &name, QSize size, qreal ratio, bool stretch)
+{
+    const auto path = [&name](qreal at) { return QStringLiteral(":/frames/%1x/%2.frame").arg(at).arg(name); };
+    if (std::optional<QImage> exact = readFrame(path(ratio), size, ratio, stretch))
+        return exact;
+    qreal from = kFrameRatios[std::size(kFrameRatios) - 1];
+    for (const qreal at : kFrameRatios) {
+        if (at >= ratio) {
+            from = at;
+            break;
+        }
+    }
+    QFile file(path(from));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray frame = file.readAll();
+    QSize shown = size;
+    // A stretched picture wider than its whole artwork shows the artwork
+    // and leaves the rest clear.
+    if (stretch && frame.size() >= kHeader)
+        shown.setWidth(qMin(size.width(), int(field(frame, 2))));
+    std::optional<QImage> drawn = decodeFrame(frame, shown, from, stretch);
+    if (!drawn)
+        return std::nullopt;
+    QImage scaled = drawn->scaled(shown * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    return scaled;
+}
+
+std::optional<QImage> readNearestIconFrame(const QString &name, QSize size)
+{
+    const auto path = [&name](int pixels) {
+        return QStringLiteral(":/frames/icons/%1-%2.frame").arg(name).arg(pixels);
+    };
+    const int wanted = qMax(size.width(), size.height());
+    // The smallest drawing at least as big, else the biggest.
+    int best = 0;
+    for (const int pixels : kIconFramePixels) {
+        if (!QFile::exists(path(pixels)))
+            continue;
+        best = pixels;
+        if (pixels >= wanted)
+            break;
+    }
+    if (best == 0)
+        return std::nullopt;
+    std::optional<QImage> drawn = readFrame(path(best), QSize(best, best), 1, false);
+    if (!drawn || best == wanted)
+        return drawn;
+    return drawn->scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace vellamor

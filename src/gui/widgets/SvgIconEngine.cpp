@@ -7,7 +7,9 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#if VELLAMOR_HAVE_QTSVG
 #include <QSvgRenderer>
+#endif
 
 namespace vellamor {
 
@@ -54,7 +56,14 @@ QSize SvgIconEngine::actualSize(const QSize &size, QIcon::Mode, QIcon::State)
 
 QList<QSize> SvgIconEngine::availableSizes(QIcon::Mode, QIcon::State)
 {
+#if VELLAMOR_HAVE_QTSVG
     return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
+#else
+    QList<QSize> sizes;
+    for (const int pixels : kIconFramePixels)
+        sizes.append(QSize(pixels, pixels));
+    return sizes;
+#endif
 }
 
 QIconEngine *SvgIconEngine::clone() const
@@ -69,11 +78,22 @@ QString SvgIconEngine::key() const
 
 bool SvgIconEngine::isNull()
 {
+#if VELLAMOR_HAVE_QTSVG
     return !QFile::exists(m_resource);
+#else
+    const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+    return !QFile::exists(QStringLiteral(":/frames/icons/%1-16.frame").arg(name));
+#endif
 }
 
 QPixmap SvgIconEngine::render(const QSize &size) const
 {
+#if !VELLAMOR_HAVE_QTSVG
+    const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+    if (std::optional<QImage> drawn = readNearestIconFrame(name, size))
+        return QPixmap::fromImage(std::move(*drawn));
+    return {};
+#else
     // The icons of the window's first picture were drawn when the panel was
     // built (see SvgFrame.h).
     if (size.width() == size.height()) {
@@ -92,6 +112,7 @@ QPixmap SvgIconEngine::render(const QSize &size) const
     renderer.setAspectRatioMode(Qt::KeepAspectRatio);
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return drawn;
+#endif
 }
 
 } // namespace vellamor

@@ -4,7 +4,9 @@
 #include "SvgFrame.h"
 
 #include <QPainter>
+#if VELLAMOR_HAVE_QTSVG
 #include <QSvgRenderer>
+#endif
 
 namespace vellamor {
 
@@ -46,6 +48,12 @@ void SvgPicture::paintEvent(QPaintEvent *)
 
 QPixmap SvgPicture::render(QSize size, qreal ratio)
 {
+#if !VELLAMOR_HAVE_QTSVG
+    const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+    if (std::optional<QImage> drawn = readNearestFrame(name, size, ratio, m_stretch))
+        return QPixmap::fromImage(std::move(*drawn));
+    return {};
+#else
     // A frame drawn when the panel was built, when there is one for this size
     // and screen; otherwise the artwork itself.
     if (!m_renderer) {
@@ -61,6 +69,7 @@ QPixmap SvgPicture::render(QSize size, qreal ratio)
     if (m_stretch)
         m_renderer = std::move(parsed);
     return QPixmap::fromImage(drawn);
+#endif
 }
 
 } // namespace vellamor

@@ -39,8 +39,10 @@ private:
     QSize m_size;
     bool m_stretch = false;
     QPixmap m_rendered;
+#if VELLAMOR_HAVE_QTSVG
     // Kept only for a stretched picture, which renders again at each new width.
     std::unique_ptr<QSvgRenderer> m_renderer;
+#endif
 };
 
 } // namespace vellamor
