@@ -319,11 +319,6 @@ void TestSave::successfulSaveWritesBothFiles()
 
 void TestSave::eachSaveSendsOneReloadToTheSavedTarget()
 {
-#ifdef Q_OS_WIN
-    // It watches the user count, which the status poller's thread never
-    // delivers under Wine (see tests/CMakeLists.txt).
-    QSKIP("the status poller does not run under Wine");
-#endif
     tools::ManagementServer oldServer;
     tools::ManagementServer newServer;
     QVERIFY(oldServer.listen());

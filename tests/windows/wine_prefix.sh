@@ -26,6 +26,10 @@ wine_prefix() {
         env -u DISPLAY timeout 60 wine winecfg /v win10 >/dev/null 2>&1 ||
             { echo "wine: FAILED: setting Windows 10" >&2; exit 1; }
         timeout 120 wineserver -w || { echo "wine: FAILED: the prefix's wineserver did not end" >&2; exit 1; }
+        # The first programs started in a new prefix have been seen to hang
+        # when two start at once: one runs alone first, inside the lock.
+        env -u DISPLAY timeout 120 wine cmd /c ver >/dev/null 2>&1 || { echo "wine: FAILED: a first program" >&2; exit 1; }
+        timeout 120 wineserver -w || { echo "wine: FAILED: the prefix's wineserver did not end" >&2; exit 1; }
         touch "$WINEPREFIX/vellamor-ready"
     ) 9>"$WINEPREFIX.lock.d/lock"
 }

@@ -104,6 +104,22 @@ void StatusThread::Execute()
     m_dispatcher = nullptr;
 }
 
+void StatusThread::runEventsOnce(QEventLoop &loop)
+{
+#ifdef Q_OS_WIN
+    // A thread of our own that waits in its event loop on Windows (seen under
+    // Wine) sleeps through the notices of its own socket and timers: they are
+    // there, but the wait does not wake for them. So the exchange is driven
+    // in short slices, each waiting on the stop's wake-up; between exchanges
+    // the thread sleeps in sleepOneCycle() as everywhere.
+    loop.processEvents(QEventLoop::AllEvents);
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, kWindowsEventSlice, [this] { return StopRequested.load(); });
+#else
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+#endif
+}
+
 bool StatusThread::sleepOneCycle()
 {
     std::unique_lock lock(m_mutex);
@@ -140,7 +156,7 @@ StatusThread::PollResult StatusThread::PollUsersStatus(QEventLoop &loop)
     });
     exchange.start(target.host, target.port, *request, kUsersStatusCommand.replyLines);
     while (!done && !StopRequested)
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
+        runEventsOnce(loop);
 
     // A stop leaves here with the exchange unfinished; going out of scope
     // closes its connection.

@@ -79,6 +79,10 @@ private:
     PollResult PollUsersStatus(QEventLoop &loop);
     // False when a stop cut the sleep short.
     bool sleepOneCycle();
+    // Runs what the exchange's socket and timers have brought, waiting for
+    // more; returns early on a stop.
+    void runEventsOnce(QEventLoop &loop);
+    static constexpr std::chrono::milliseconds kWindowsEventSlice{5};
 
     const std::shared_ptr<platform::LineClientFactory> m_clients;
     QObject *const m_receiver;
