@@ -73,8 +73,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
     if [ "$(id -u)" -ne 0 ]; then
         sudo="sudo"
     fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    # Another install on the machine (unattended upgrades, a second checkout)
+    # holds dpkg's lock for a while; wait for it rather than fail.
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
 fi
 
 if [ ! -f "$build_dir/build.ninja" ]; then
