@@ -16,6 +16,24 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
 fi
 
 # The panel keeps gc.xml, rules.txt and logs/ beside its executable: build/bin.
+# A development build has no server to bring its TLS key and certificate, and
+# Save refuses a configuration that names missing ones (gc.xml's defaults name
+# these two): make a self-signed pair once, never over one that is there. Both
+# are written aside and moved in, so an interrupted run leaves no half a pair.
+if [ ! -e build/bin/default.key ] && [ ! -e build/bin/default.cer ]; then
+    tls=$(mktemp -d build/bin/.tls.XXXXXX)
+    if openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=localhost/O=Vellamor development" \
+        -keyout "$tls/default.key" -out "$tls/default.cer" 2>"$tls/openssl.log"; then
+        chmod 600 "$tls/default.key"
+        mv "$tls/default.cer" build/bin/default.cer
+        mv "$tls/default.key" build/bin/default.key
+        echo "Made a development TLS key and self-signed certificate: build/bin/default.key, build/bin/default.cer"
+    else
+        cat "$tls/openssl.log" >&2
+        echo "Could not make the development TLS files; Save will ask for a key and certificate." >&2
+    fi
+    rm -rf "$tls"
+fi
 server_pid=""
 if [ "${1:-}" = "--dev-server" ]; then
     # Ports below 1024 need root; elsewhere the development pair uses 10110.

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
 #   1. a warning-free build (-Werror, warnings in CMakeLists.txt), a format
-#      check and the whole suite, with the install tree and the Debian
-#      package made from this build; then the Windows build (its Qt is made
-#      once per machine) and its suites under Wine, with the installer;
+#      check and the whole suite, with the install tree made from this build;
+#      then the Windows build (its Qt is made once per machine) and its
+#      suites under Wine, with the installer;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
-#   3. the management tests under ThreadSanitizer;
-#   4. the fuzz targets (fuzz/), built with clang, 30 seconds each.
+#   3. the Debian package, built as it ships, and its checks (lintian);
+#   4. the management tests under ThreadSanitizer;
+#   5. the fuzz targets (fuzz/), built with clang, 30 seconds each.
 # GUI tests run on the offscreen platform; no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -33,8 +34,14 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELLAMOR_WERROR=ON \
     -DVELLAMOR_SANITIZE=address,undefined -DVELLAMOR_BUILD_BENCH=OFF
 # The Windows backends run under Wine from the first pass; they do not link our
-# sanitizers. The install tree and the package are the first pass's too.
+# sanitizers. The install tree is the first pass's too.
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE 'windows|install')
+
+echo "== Debian package"
+# A release build of the panel alone with Debian's hardening flags: the
+# package's contents, its maintainer scripts, lintian and the validators.
+scripts/package.sh build-package
+(cd build-package && ctest --output-on-failure -L install)
 
 echo "== ThreadSanitizer (management)"
 # The management tests carry their own TSAN_OPTIONS (tests/management/tsan.supp).

@@ -33,8 +33,9 @@ done
 build_dir=${1:-build}
 shift || true
 
+# openssl makes run.sh's development TLS key and certificate.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          qt6-qpa-plugins fonts-dejavu-core)
+          qt6-qpa-plugins fonts-dejavu-core openssl)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
     # list with, and clang-format for the format check; the validators of the
@@ -56,8 +57,9 @@ if [ "$want_fuzz" = 1 ]; then
 fi
 if [ "$want_package" = 1 ]; then
     # What cpack needs for the Debian package: dpkg-shlibdeps (dpkg-dev) for
-    # the dependencies, file to find the executables among the files.
-    packages+=(dpkg-dev file)
+    # the dependencies, file to find the executables among the files; lintian
+    # to hold the package to Debian's policy.
+    packages+=(dpkg-dev file lintian)
 fi
 
 missing=()

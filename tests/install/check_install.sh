@@ -9,10 +9,6 @@ set -euo pipefail
 build=$1 server=$2 expected=$3
 id=com.vellamor.ApplicationServerDesktop
 
-for tool in desktop-file-validate appstreamcli; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/setup.sh --tests" >&2; exit 1; }
-done
-
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
@@ -24,8 +20,7 @@ if ! diff -u <(sed "s|@SERVER_DIR@|$server|" "$expected" | sort -k3) <(echo "$ac
     exit 1
 fi
 
-desktop-file-validate "$root/usr/share/applications/$id.desktop"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+bash "$(dirname "$0")/validate_desktop.sh" "$root"
 
 panel=$server/vellamor-desktop
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$id.desktop")
