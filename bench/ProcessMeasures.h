@@ -1,12 +1,18 @@
 #pragma once
 
 // What the benchmarks that start the panel in processes of their own share:
-// the clock that parent and children agree on, a process's processor time
-// and peak memory, and the rule set they load.
+// the clock that parent and children agree on, starting a child and reading
+// its one line of figures, a process's processor time and peak memory, and
+// the rule set they load.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
+#include <QList>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStringList>
+#include <optional>
 #include <sys/resource.h>
 #include <time.h>
 
@@ -18,6 +24,37 @@ inline qint64 nowNs()
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// In a child: when its parent started it (--since), so that the child's
+// figures include the process start; the parent's own start otherwise.
+inline qint64 startedNs(int argc, char **argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--since") == 0)
+            return QByteArray(argv[i + 1]).toLongLong();
+    }
+    return nowNs();
+}
+
+// Runs this program again with `arguments`, timed from just before the start,
+// and gives the `fields` figures of the one line it prints; nothing when it
+// fails, prints something else or takes longer than `timeoutMs`.
+inline std::optional<QList<QByteArray>> runChild(QStringList arguments, qsizetype fields, int timeoutMs)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    arguments << QStringLiteral("--since") << QString::number(nowNs());
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished();
+        return std::nullopt;
+    }
+    QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || figures.size() != fields)
+        return std::nullopt;
+    return figures;
 }
 
 // Processor time this process has used so far, user and system, in ms.

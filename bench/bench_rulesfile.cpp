@@ -22,7 +22,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -74,19 +73,10 @@ struct Sample
 
 std::optional<Sample> runChild(const QString &dir)
 {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--open"), dir, QStringLiteral("--since"), QString::number(nowNs())});
-    if (!child.waitForFinished(60000)) {
-        child.kill();
-        child.waitForFinished();
+    const std::optional<QList<QByteArray>> fields = bench::runChild({QStringLiteral("--open"), dir}, 3, 60000);
+    if (!fields)
         return std::nullopt;
-    }
-    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    if (child.exitCode() != 0 || fields.size() != 3)
-        return std::nullopt;
-    return Sample{fields[0].toDouble(), fields[1].toLongLong(), fields[2].toInt()};
+    return Sample{(*fields)[0].toDouble(), (*fields)[1].toLongLong(), (*fields)[2].toInt()};
 }
 
 template<typename T> T median(std::vector<T> values)
@@ -99,11 +89,7 @@ template<typename T> T median(std::vector<T> values)
 
 int main(int argc, char **argv)
 {
-    qint64 startedNs = nowNs();
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (qstrcmp(argv[i], "--since") == 0)
-            startedNs = QByteArray(argv[i + 1]).toLongLong();
-    }
+    const qint64 startedNs = bench::startedNs(argc, argv);
     for (int i = 1; i + 1 < argc; ++i) {
         if (qstrcmp(argv[i], "--open") == 0)
             return openCase(argc, argv, startedNs, QString::fromLocal8Bit(argv[i + 1]));

@@ -26,7 +26,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
-#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -118,25 +117,15 @@ struct Sample
 };
 
 // Runs one start in a child process; nothing when it fails or takes too long.
-std::optional<Sample> runChild(const QStringList &arguments, int timeoutMs)
+std::optional<Sample> runChild(QStringList arguments, int timeoutMs)
 {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args = arguments;
-    args << QStringLiteral("--since") << QString::number(nowNs());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        args << QStringLiteral("-platform") << QStringLiteral("offscreen");
-    child.start(QCoreApplication::applicationFilePath(), args);
-    if (!child.waitForFinished(timeoutMs)) {
-        child.kill();
-        child.waitForFinished();
+        arguments << QStringLiteral("-platform") << QStringLiteral("offscreen");
+    const std::optional<QList<QByteArray>> fields = vellamor::bench::runChild(arguments, 5, timeoutMs);
+    if (!fields)
         return std::nullopt;
-    }
-    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    if (child.exitCode() != 0 || fields.size() != 5)
-        return std::nullopt;
-    return Sample{fields[0].toDouble(), fields[1].toLongLong(), QSize(fields[2].toInt(), fields[3].toInt()),
-                  fields[4].toDouble()};
+    const QList<QByteArray> &f = *fields;
+    return Sample{f[0].toDouble(), f[1].toLongLong(), QSize(f[2].toInt(), f[3].toInt()), f[4].toDouble()};
 }
 
 // A gc.xml whose two services each listen on 1,000 addresses.
@@ -173,11 +162,7 @@ double median(std::vector<double> values)
 int main(int argc, char **argv)
 {
     // A child: one start, then its figures on one line.
-    qint64 startedNs = nowNs();
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (qstrcmp(argv[i], "--since") == 0)
-            startedNs = QByteArray(argv[i + 1]).toLongLong();
-    }
+    const qint64 startedNs = vellamor::bench::startedNs(argc, argv);
     for (int i = 1; i + 1 < argc; ++i) {
         if (qstrcmp(argv[i], "--panel") == 0)
             return runCase(argc, argv, startedNs, QString::fromLocal8Bit(argv[i + 1]), std::nullopt);

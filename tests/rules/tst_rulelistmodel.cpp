@@ -54,7 +54,12 @@ private Q_SLOTS:
         model.appendLine("");
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(model.index(2).data(RuleListModel::LineBytesRole).toByteArray(), QByteArray("caf\xE9"));
+#ifdef Q_OS_WIN
+        // Code page 1252, Wine's under every Unix locale, has this byte.
+        QCOMPARE(model.index(2).data().toString(), QStringLiteral("caf\u00E9"));
+#else
         QCOMPARE(model.index(2).data().toString(), QStringLiteral("caf\uFFFD"));
+#endif
 
         QVERIFY(model.setData(model.index(1), QStringLiteral("ACCEPT 1.2.3.4")));
         QVERIFY(model.setData(model.index(3), QByteArray("\xFF"), RuleListModel::LineBytesRole));

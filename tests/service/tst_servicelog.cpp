@@ -1,9 +1,11 @@
 // The Service page's log window, through its link, fed by a stand-in
-// journalctl on the PATH or by a log directory of files.
+// journalctl on the PATH or by a log directory of files. Windows has no
+// journal: there the log directory is the server's only log.
 
 #include "ServicePanel.h"
 #include "dialogs/ServiceLogWindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -56,17 +58,21 @@ class TestServiceLog : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+#ifndef Q_OS_WIN
     void init();
     void cleanup();
     void journal_data();
     void journal();
     void followsTheJournalUntilClosed();
+#endif
     void logDirectory();
 
 private:
     QTemporaryDir m_bin;
     QByteArray m_path;
 };
+
+#ifndef Q_OS_WIN
 
 void TestServiceLog::init()
 {
@@ -156,13 +162,15 @@ void TestServiceLog::followsTheJournalUntilClosed()
     QTRY_VERIFY(!log);
 }
 
+#endif
+
 void TestServiceLog::logDirectory()
 {
     QTemporaryDir logs;
     LogPanel panel(platform::makeFolderLogs());
     panel.window->DefaultLogFolder_txt->setText(logs.path());
     panel.openLog();
-    QTRY_VERIFY(panel.problem().startsWith(QLatin1StringView("There is no log file in ")));
+    QTRY_COMPARE(panel.problem(), "There is no log file in " + QDir::toNativeSeparators(logs.path()) + " yet.");
 
     // The newest file's last lines; the server writes CR LF.
     QByteArray lines;

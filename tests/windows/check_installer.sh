@@ -44,7 +44,7 @@ timeout 60 wine reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 ||
 say "installed: the files, the Start menu entry, the Apps & features entry"
 
 # The installed panel, with no DLL folder of the build on its path.
-VELLAMOR_WINE_XVFB='' bash "$HERE/check_panel.sh" "$PREFIX" "$dir" "$SERVER" || fail "the installed panel"
+VELLAMOR_WINE_XVFB='' bash "$HERE/check_panel.sh" "$PREFIX" -- "$dir" "$SERVER" || fail "the installed panel"
 timeout 120 wineserver -k >/dev/null 2>&1
 : >"$dir/default.key"
 : >"$dir/default.cer"

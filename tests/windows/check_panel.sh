@@ -6,7 +6,7 @@
 # and rules.txt and sending RULESRELOAD to the management server on 127.0.0.1
 # that gc.xml names.
 #
-#   check_panel.sh <prefix dir> <panel dir | panel.exe> <vellamor-mgmt-server> [<dll dir>...] [-- <screenshot.png>]
+#   check_panel.sh <prefix dir> [<dll dir>...] -- <panel dir | panel.exe> <vellamor-mgmt-server> [<screenshot.png>]
 #
 # <panel dir> holds vellamor-desktop.exe (the installed one); a panel.exe (the
 # build's) is copied into a folder of its own first. The DLL folders go on its
@@ -15,31 +15,22 @@
 
 set -u
 
-PREFIX=${1:?prefix dir}
-PANEL_DIR=${2:?panel dir}
-SERVER=${3:?management server}
-shift 3
-dll_dirs=()
-while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do
-    dll_dirs+=("$1")
-    shift
-done
-shift || true
-SCREENSHOT=${1:-}
+source "$(dirname "$0")/wine_prefix.sh"
+wine_arguments "$@"
+PANEL_DIR=${WINE_REST[0]:?panel dir}
+SERVER=${WINE_REST[1]:?management server}
+SCREENSHOT=${WINE_REST[2]:-}
 
 say() { echo "check_panel: $*"; }
 fail() { say "FAILED: $*"; exit 1; }
 
 if [ -z "${VELLAMOR_WINE_XVFB:-}" ]; then
     export VELLAMOR_WINE_XVFB=1
-    args=("$PREFIX" "$PANEL_DIR" "$SERVER" "${dll_dirs[@]}")
-    [ -n "$SCREENSHOT" ] && args+=(-- "$SCREENSHOT")
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "${args[@]}"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-source "$(dirname "$0")/wine_prefix.sh"
-wine_prefix "$PREFIX" || exit 1
-wine_dll_path "${dll_dirs[@]}"
+wine_prefix "$WINE_PREFIX_DIR" || exit 1
+wine_dll_path "${WINE_DLL_DIRS[@]}"
 
 work=$(mktemp -d)
 if [ -f "$PANEL_DIR" ]; then
@@ -72,6 +63,7 @@ printf 'POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\n' >"$PANEL_DIR/rules.txt"
 : >"$PANEL_DIR/default.cer"
 rm -rf "$PANEL_DIR/logs"
 before=$(stat -c %Y "$PANEL_DIR/gc.xml")
+rules_before=$(stat -c %Y "$PANEL_DIR/rules.txt")
 
 say "starting $PANEL_DIR/vellamor-desktop.exe"
 (cd "$PANEL_DIR" && exec wine ./vellamor-desktop.exe) >"$work/panel.log" 2>&1 &
@@ -87,15 +79,24 @@ say "main window up"
 [ -d "$PANEL_DIR/logs" ] || fail "no logs folder beside the panel"
 
 # The users count: the poller asks once a second (tst_statuspoller shows the
-# caption it makes of the answer).
+# caption it makes of the answer). The server stamps each request it logs;
+# the gaps between them are the poller's pace.
 polls=0
-for _ in $(seq 30); do
+for _ in $(seq 40); do
     polls=$(grep -c 'USERSSTATUS from .*: [0-9]* users' "$work/server.log")
-    [ "$polls" -ge 3 ] && break
+    [ "$polls" -ge 5 ] && break
     sleep 0.5
 done
-[ "$polls" -ge 3 ] || { cat "$work/server.log"; fail "the panel did not poll the users count once a second"; }
-say "users count polled ($polls answers)"
+[ "$polls" -ge 5 ] || { cat "$work/server.log"; fail "the panel did not poll the users count once a second"; }
+pace=$(grep 'USERSSTATUS from .*: [0-9]* users' "$work/server.log" | head -5 | awk '{
+    split(substr($1, index($1, "T") + 1), t, ":"); s = t[1] * 3600 + t[2] * 60 + t[3]
+    if (NR > 1) { gap = s - last; if (gap < 0) gap += 86400; sum += gap; if (NR == 2 || gap < least) least = gap }
+    last = s
+} END { printf "%.2f %.2f", sum / (NR - 1), least }')
+read -r mean least <<<"$pace"
+awk -v m="$mean" -v l="$least" 'BEGIN { exit !(m >= 0.75 && m <= 1.5 && l >= 0.4) }' ||
+    { cat "$work/server.log"; fail "the users count was polled every $mean s (shortest gap $least s), not once a second"; }
+say "users count polled once a second ($polls answers, every $mean s)"
 
 if [ -n "$SCREENSHOT" ]; then
     sleep 1
@@ -111,9 +112,16 @@ for _ in $(seq 40); do
     sleep 0.5
 done
 grep -q RULESRELOAD "$work/server.log" || { cat "$work/server.log"; fail "no RULESRELOAD after Ctrl+S"; }
+sleep 1 # a second RULESRELOAD would follow at once
+reloads=$(grep -c 'RULESRELOAD from 127\.0\.0\.1' "$work/server.log")
+[ "$reloads" = 1 ] || { cat "$work/server.log"; fail "$reloads RULESRELOAD from 127.0.0.1 after one Ctrl+S"; }
 [ "$(stat -c %Y "$PANEL_DIR/gc.xml")" -gt "$before" ] || fail "gc.xml was not saved"
-grep -q "<port>$port</port>" "$PANEL_DIR/gc.xml" || fail "the saved gc.xml lost the management port"
-grep -q 'REJECT 10.0.0.0/8' "$PANEL_DIR/rules.txt" || fail "the saved rules.txt lost its rule"
+for kept in "<port>$port</port>" '<IP>127.0.0.1</IP>' '<port>8080</port>'; do
+    grep -qF "$kept" "$PANEL_DIR/gc.xml" || fail "the saved gc.xml lost $kept"
+done
+[ "$(stat -c %Y "$PANEL_DIR/rules.txt")" -gt "$rules_before" ] || fail "rules.txt was not saved"
+cmp -s "$PANEL_DIR/rules.txt" <(printf 'POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\n') ||
+    fail "the saved rules.txt differs from the one loaded: $(od -c "$PANEL_DIR/rules.txt" | head -3)"
 say "Ctrl+S saved gc.xml and rules.txt and sent RULESRELOAD"
 # The Save's closing message is the system's own box.
 box=$(xdotool search --onlyvisible --name '^Information$' 2>/dev/null | head -1)

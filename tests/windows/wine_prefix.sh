@@ -1,5 +1,8 @@
 # Sourced by the scripts that run Windows programs of the build under Wine.
 #
+#   wine_arguments <prefix dir> <dll dir>... -- <rest>...
+#                              the command line those scripts share: sets
+#                              WINE_PREFIX_DIR, WINE_DLL_DIRS and WINE_REST
 #   wine_prefix <prefix dir>   exports a private, quiet Wine for that prefix
 #                              and makes the prefix on first use (Windows 10,
 #                              no Mono or Gecko, no menu entries), one caller
@@ -43,4 +46,16 @@ wine_dll_path() {
     done
     WINEPATH=$(IFS=';'; echo "${search[*]}")
     export WINEPATH
+}
+
+wine_arguments() {
+    WINE_PREFIX_DIR=${1:?prefix dir}
+    shift
+    WINE_DLL_DIRS=()
+    while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do
+        WINE_DLL_DIRS+=("$1")
+        shift
+    done
+    shift || true
+    WINE_REST=("$@")
 }

@@ -16,29 +16,20 @@
 
 set -u
 
-PREFIX=${1:?prefix dir}
-shift
-dll_dirs=()
-while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do
-    dll_dirs+=("$1")
-    shift
-done
-shift || true
-PROGRAM=${1:?program}
-shift
+source "$(dirname "$0")/wine_prefix.sh"
+wine_arguments "$@"
+PROGRAM=${WINE_REST[0]:?program}
 
 # A program that shows system windows (VELLAMOR_WINE_DISPLAY=1) gets an Xvfb
 # display of its own; every other one none.
 if [ "${VELLAMOR_WINE_DISPLAY:-}" = 1 ] && [ -z "${VELLAMOR_WINE_XVFB:-}" ]; then
     export VELLAMOR_WINE_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$PREFIX" "${dll_dirs[@]}" -- "$PROGRAM" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 [ "${VELLAMOR_WINE_DISPLAY:-}" = 1 ] || unset DISPLAY
 
-source "$(dirname "$0")/wine_prefix.sh"
-wine_prefix "$PREFIX" || exit 1
-
-wine_dll_path "${dll_dirs[@]}"
+wine_prefix "$WINE_PREFIX_DIR" || exit 1
+wine_dll_path "${WINE_DLL_DIRS[@]}"
 
 settings="set QT_QPA_FONTDIR=$(windows_path /usr/share/fonts/truetype/dejavu)"
 while IFS='=' read -r name value; do
@@ -51,7 +42,7 @@ done < <(env | grep '^QT_[A-Za-z0-9_]*=')
 log=$(mktemp --suffix=.txt)
 trap 'rm -f "$log"' EXIT
 command_line="$(windows_path "$PROGRAM") -o $(windows_path "$log"),txt"
-for argument in "$@"; do
+for argument in "${WINE_REST[@]:1}"; do
     command_line+=" $argument" # none of the tests' arguments holds a blank
 done
 wine cmd /c "$settings&& $command_line"
