@@ -54,7 +54,7 @@ void check(const AddressListRead &read)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray input = fuzz::expandedInput(data, size, qsizetype(4) << 20);
+    const QByteArray input = fuzz::expandedInput(data, size, qsizetype(1) << 20);
     if (input.startsWith("\x1f\x8b")) {
         QTemporaryFile file;
         if (file.open() && file.write(input) == input.size() && file.flush())

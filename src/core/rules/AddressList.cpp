@@ -286,6 +286,8 @@ public:
 
     void append(QByteArrayView text)
     {
+        if (text.isEmpty())
+            return; // its data may be null, which memcpy does not take
         std::memcpy(m_data + m_size, text.data(), size_t(text.size()));
         m_size += text.size();
     }

@@ -101,6 +101,8 @@ struct ImportOptions
     bool accept = false; // the type of entries that carry none: REJECT unless told
     bool merge = true;   // join overlapping and adjacent entries
     bool skipCovered = true;
+
+    friend bool operator==(const ImportOptions &, const ImportOptions &) = default;
 };
 
 struct ImportPlan
