@@ -27,3 +27,7 @@ list(PREPEND CMAKE_FIND_ROOT_PATH ${VELLAMOR_QT_WINDOWS})
 list(PREPEND CMAKE_PREFIX_PATH ${VELLAMOR_QT_WINDOWS}/lib/cmake)
 set(QT_HOST_PATH /usr)
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
+
+# Debian's zlib for MinGW (libz-mingw-w64-dev) lies in the cross compiler's
+# root; linked statically, so no zlib1.dll has to travel with the panel.
+set(ZLIB_USE_STATIC_LIBS ON)

@@ -33,9 +33,10 @@ done
 build_dir=${1:-build}
 shift || true
 
-# openssl makes run.sh's development TLS key and certificate.
+# openssl makes run.sh's development TLS key and certificate; zlib unpacks
+# gzip address lists on import.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          qt6-qpa-plugins fonts-dejavu-core openssl)
+          qt6-qpa-plugins fonts-dejavu-core openssl zlib1g-dev)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
     # list with, and clang-format for the format check; the validators of the
@@ -47,9 +48,10 @@ if [ "$want_windows" = 1 ]; then
     # building Qt from Debian's source (scripts/build-qt-windows.sh); Wine to
     # run the tests, with Wine's own fonts and Liberation for the system
     # dialogs; NSIS for the installer; Xvfb and xdotool to see the panel's
-    # real window, and ImageMagick's import for its picture in docs/.
+    # real window, and ImageMagick's import for its picture in docs/; zlib
+    # for MinGW, linked statically (cmake/windows.cmake).
     packages+=(g++-mingw-w64-x86-64-posix dpkg-dev perl wine wine64 fonts-wine fonts-liberation nsis xvfb xdotool
-               imagemagick)
+               imagemagick libz-mingw-w64-dev)
 fi
 if [ "$want_fuzz" = 1 ]; then
     # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
