@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Colours.h"
+#include "colours/Colours.h"
 
 #include <QLabel>
 #include <QWidget>

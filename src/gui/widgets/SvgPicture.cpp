@@ -1,6 +1,6 @@
 #include "SvgPicture.h"
 
-#include "Accessibility.h"
+#include "AccessibleInterfaces.h"
 #include "SvgFrame.h"
 
 #include <QPainter>
