@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
 #   1. a warning-free build (-Werror, warnings in CMakeLists.txt), a format
-#      check and the whole suite, with the install tree and the Debian
+#      check, clang-tidy (.clang-tidy) and the whole suite, with the install tree and the Debian
 #      package made from this build; then the Windows build (its Qt is made
 #      once per machine) and its suites under Wine, with the installer;
 #   2. the suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
@@ -18,6 +18,11 @@ echo "== build"
 scripts/setup.sh --tests build -DVELLAMOR_WERROR=ON
 echo "== format"
 scripts/check-format.sh
+echo "== clang-tidy"
+# On this build's compile database. src/gui/window and tests/ are being
+# reshaped and join the list once their findings are fixed.
+scripts/clang-tidy.sh build src/core src/platform src/app src/gui/artwork src/gui/colours src/gui/dialogs \
+    src/gui/models src/gui/platform src/gui/widgets tools bench
 (cd build && ctest --output-on-failure -j "$jobs")
 
 echo "== Windows, under Wine"
