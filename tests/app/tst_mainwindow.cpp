@@ -3,7 +3,7 @@
 
 #include "FakePlatform.h"
 #include "FakeServiceManager.h"
-#include "artwork/Prerendered.h"
+#include "artwork/SvgFrame.h"
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "dialogs/about.h"
@@ -288,18 +288,18 @@ void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
     QCOMPARE(pictures.size(), 8);
     for (SvgPicture *picture : pictures) {
         const QString name = picture->resource().section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-        shown.append(
-            {picture->resource(), prerenderedPicture(name, ratio), picture->size(), ratio, picture == form.Image1});
+        shown.append({picture->resource(), QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name),
+                      picture->size(), ratio, picture == form.Image1});
     }
     // The tabs' and the tool bar's icons, by their size in pixels.
     const int pixels = qRound(form.PageControl1->iconSize().width() * ratio);
     for (const char *icon : {"service", "configuration", "exit"}) {
         shown.append({QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(icon)),
-                      prerenderedIcon(QLatin1String(icon), pixels), QSize(pixels, pixels), 1.0, false});
+                      QStringLiteral(":/frames/icons/%1-%2.frame").arg(QLatin1StringView(icon)).arg(pixels),
+                      QSize(pixels, pixels), 1.0, false});
     }
     for (const Shown &picture : std::as_const(shown)) {
-        const std::optional<QImage> copied =
-            readPrerendered(picture.frame, picture.size, picture.ratio, picture.stretch);
+        const std::optional<QImage> copied = readFrame(picture.frame, picture.size, picture.ratio, picture.stretch);
         QVERIFY2(copied, qPrintable(picture.frame));
 #if !VELLAMOR_HAVE_QTSVG
         QCOMPARE(copied->size(), picture.size * picture.ratio);

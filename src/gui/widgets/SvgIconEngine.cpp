@@ -1,6 +1,6 @@
 #include "SvgIconEngine.h"
 
-#include "artwork/Prerendered.h"
+#include "artwork/SvgFrame.h"
 
 #include <QApplication>
 #include <QFile>
@@ -60,7 +60,7 @@ QList<QSize> SvgIconEngine::availableSizes(QIcon::Mode, QIcon::State)
     return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
 #else
     QList<QSize> sizes;
-    for (const int pixels : kPrerenderedIconPixels)
+    for (const int pixels : kIconFramePixels)
         sizes.append(QSize(pixels, pixels));
     return sizes;
 #endif
@@ -82,7 +82,7 @@ bool SvgIconEngine::isNull()
     return !QFile::exists(m_resource);
 #else
     const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-    return !QFile::exists(prerenderedIcon(name, 16));
+    return !QFile::exists(QStringLiteral(":/frames/icons/%1-16.frame").arg(name));
 #endif
 }
 
@@ -90,15 +90,16 @@ QPixmap SvgIconEngine::render(const QSize &size) const
 {
 #if !VELLAMOR_HAVE_QTSVG
     const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-    if (std::optional<QImage> drawn = readNearestPrerenderedIcon(name, size))
+    if (std::optional<QImage> drawn = readNearestIconFrame(name, size))
         return QPixmap::fromImage(std::move(*drawn));
     return {};
 #else
     // The icons of the window's first picture were drawn when the panel was
-    // built (see artwork/Prerendered.h).
+    // built (see SvgFrame.h).
     if (size.width() == size.height()) {
         const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-        if (std::optional<QImage> drawn = readPrerendered(prerenderedIcon(name, size.width()), size, 1, false))
+        if (std::optional<QImage> drawn =
+                readFrame(QStringLiteral(":/frames/icons/%1-%2.frame").arg(name).arg(size.width()), size, 1, false))
             return QPixmap::fromImage(std::move(*drawn));
     }
     QSvgRenderer renderer(m_resource);

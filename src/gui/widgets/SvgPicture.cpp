@@ -1,7 +1,7 @@
 #include "SvgPicture.h"
 
 #include "AccessibleInterfaces.h"
-#include "artwork/Prerendered.h"
+#include "artwork/SvgFrame.h"
 
 #include <QPainter>
 #if VELLAMOR_HAVE_QTSVG
@@ -50,15 +50,16 @@ QPixmap SvgPicture::render(QSize size, qreal ratio)
 {
 #if !VELLAMOR_HAVE_QTSVG
     const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-    if (std::optional<QImage> drawn = readNearestPrerendered(name, size, ratio, m_stretch))
+    if (std::optional<QImage> drawn = readNearestFrame(name, size, ratio, m_stretch))
         return QPixmap::fromImage(std::move(*drawn));
     return {};
 #else
-    // The drawing made when the panel was built, when there is one for this
-    // size and screen; otherwise the artwork itself.
+    // A frame drawn when the panel was built, when there is one for this size
+    // and screen; otherwise the artwork itself.
     if (!m_renderer) {
         const QString name = m_resource.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
-        if (std::optional<QImage> drawn = readPrerendered(prerenderedPicture(name, ratio), size, ratio, m_stretch))
+        if (std::optional<QImage> drawn =
+                readFrame(QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name), size, ratio, m_stretch))
             return QPixmap::fromImage(std::move(*drawn));
     }
     std::unique_ptr<QSvgRenderer> parsed =
