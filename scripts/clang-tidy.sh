@@ -41,7 +41,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 run-clang-tidy-14 -p "$build_dir" -j "${JOBS:-$(nproc)}" -quiet \
-    "^$root/($pattern)(/|\$)" >"$log" 2>&1 || status=$?
+    "^$root/($pattern)(/|\$)" 2>&1 | sed 's/\x1b\[[0-9;]*m//g' >"$log" || status=$?
 # The findings without clang-tidy's own counts of what it left out.
 grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?(generated|treated as errors?)|^Suppressed [0-9]+ warnings|^Use -header-filter=|^clang-tidy-14 ' "$log" || true
 # A warning is a finding too (this runner has no warnings-as-errors of its own).
