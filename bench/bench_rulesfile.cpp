@@ -15,9 +15,9 @@
 #include "FakeDialogs.h"
 #include "Platform.h"
 #include "ProcessMeasures.h"
+#include "models/RuleFilterModel.h"
 #include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
-#include "widgets/RuleFilterModel.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #
 #   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/windows.cmake \
 #         -DVELLAMOR_QT_WINDOWS=$(scripts/build-qt-windows.sh --print) \
-#         -DVELLAMOR_PRERENDER=build/src/gui/vellamor-prerender
+#         -DVELLAMOR_PRERENDER=build/tools/prerender/vellamor-prerender
 #
 # scripts/build-windows.sh does all of it.
 

@@ -24,7 +24,7 @@ qt=$(scripts/build-qt-windows.sh --print)
 if [ ! -f "$build_dir/build.ninja" ]; then
     cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/windows.cmake" -DVELLAMOR_QT_WINDOWS="$qt" \
-        -DVELLAMOR_PRERENDER="$PWD/$native_dir/src/gui/vellamor-prerender" \
+        -DVELLAMOR_PRERENDER="$PWD/$native_dir/tools/prerender/vellamor-prerender" \
         -DVELLAMOR_MGMT_SERVER="$PWD/$native_dir/bin/vellamor-mgmt-server" \
         -DVELLAMOR_BUILD_TOOLS=OFF -DVELLAMOR_BUILD_BENCH=OFF "$@"
 elif [ "$#" -gt 0 ]; then

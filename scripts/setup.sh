@@ -39,9 +39,10 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
           qt6-qpa-plugins fonts-dejavu-core openssl zlib1g-dev)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
-    # list with, and clang-format for the format check; the validators of the
-    # desktop entry and the metainfo.
-    packages+=(dbus-daemon iproute2 clang-format desktop-file-utils appstream)
+    # list with, clang-format for the format check and clang-tidy (with its
+    # parallel runner) for the lint; the validators of the desktop entry and
+    # the metainfo.
+    packages+=(dbus-daemon iproute2 clang-format clang-tidy-14 desktop-file-utils appstream)
 fi
 if [ "$want_windows" = 1 ]; then
     # The MinGW cross compiler; apt's source download (dpkg-dev) and perl for

@@ -10,7 +10,7 @@ namespace {
 
 // How much the socket may hold before we take it; a peer that floods us is
 // read at our pace rather than into ever more memory.
-constexpr qint64 kSocketReadBuffer = 256 * 1024;
+constexpr qint64 kSocketReadBuffer = qint64(256) * 1024;
 
 class QtLineClient final : public LineClient
 {

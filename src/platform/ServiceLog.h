@@ -40,7 +40,7 @@ Q_SIGNALS:
 class LineSplitter
 {
 public:
-    static constexpr qsizetype kLongestLine = 64 * 1024;
+    static constexpr qsizetype kLongestLine = qsizetype(64) * 1024;
 
     // The lines completed by these bytes, without their "\n" or "\r\n".
     QList<QByteArray> feed(const QByteArray &bytes);

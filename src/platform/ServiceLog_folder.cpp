@@ -13,13 +13,13 @@ namespace vellamor::platform {
 namespace {
 
 // No more than this is read from the end of a file for its last lines.
-constexpr qint64 kLongestTail = 1024 * 1024;
+constexpr qint64 kLongestTail = qint64(1024) * 1024;
 constexpr int kLookEveryMs = 1000;
 
 class FolderLog final : public ServiceLog
 {
 public:
-    explicit FolderLog(const QString &directory) : m_directory(directory)
+    explicit FolderLog(QString directory) : m_directory(std::move(directory))
     {
         m_timer.setInterval(kLookEveryMs);
         connect(&m_timer, &QTimer::timeout, this, [this] { look(); });
@@ -49,7 +49,7 @@ private:
             explain(tr("There is no log file in %1 yet.").arg(QDir::toNativeSeparators(m_directory)));
             return;
         }
-        const QFileInfo newest = files.constFirst();
+        const QFileInfo &newest = files.constFirst();
         if (newest.absoluteFilePath() != m_file) {
             m_file = newest.absoluteFilePath();
             m_offset = -1;

@@ -42,7 +42,7 @@ public:
         });
         connect(&m_process, &QProcess::readyReadStandardError, this, [this] {
             // Only its first words matter; a chatty journalctl cannot fill the memory.
-            if (m_errors.size() < 16 * 1024)
+            if (m_errors.size() < qsizetype(16) * 1024)
                 m_errors += m_process.readAllStandardError();
             else
                 m_process.readAllStandardError();

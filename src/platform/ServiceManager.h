@@ -75,11 +75,9 @@ public:
     // open handle may have changed its state, until the handle is closed. A
     // backend that cannot tell never calls it; the caller's periodic refresh
     // covers that.
-    virtual void watch(Handle service, std::function<void()> changed)
-    {
-        (void)service;
-        (void)changed;
-    }
+    // By value: a backend that watches keeps the callback.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watch(Handle /*service*/, std::function<void()> /*changed*/) {}
 
     // Releases a handle of either kind, at once. A null handle is ignored.
     virtual void close(Handle handle) = 0;

@@ -8,10 +8,10 @@
 
 #include "FakePlatform.h"
 #include "FakeServiceManager.h"
+#include "colours/PanelColours.h"
 #include "dialogs/Rule.h"
 #include "dialogs/about.h"
 #include "widgets/LinkLabel.h"
-#include "widgets/PanelColours.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QAbstractItemView>

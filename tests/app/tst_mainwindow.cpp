@@ -3,10 +3,10 @@
 
 #include "FakePlatform.h"
 #include "FakeServiceManager.h"
+#include "artwork/SvgFrame.h"
 #include "common/Error.h"
 #include "common/Paths.h"
 #include "dialogs/about.h"
-#include "widgets/SvgFrame.h"
 #include "widgets/SvgPicture.h"
 #include "window/VellamorDesktopMain.h"
 

@@ -1,7 +1,7 @@
 #include "Rule.h"
 
 #include "Dialogs.h"
-#include "widgets/Colours.h"
+#include "colours/Colours.h"
 
 #include <QComboBox>
 #include <QGridLayout>

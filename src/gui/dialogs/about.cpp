@@ -1,6 +1,6 @@
 #include "dialogs/about.h"
 
-#include "widgets/Colours.h"
+#include "colours/Colours.h"
 #include "widgets/SvgPicture.h"
 
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Colours.h"
+#include "colours/Colours.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -19,7 +19,7 @@ public:
     QLabel *subtitle() const { return m_subtitle; }
 
     // The band colour of every page header.
-    static QColor bandColour() { return QColor(kHeaderBandBlue); }
+    static QColor bandColour() { return {kHeaderBandBlue}; }
 
 private:
     QLabel *m_title;

@@ -1,7 +1,7 @@
 #include "LinkLabel.h"
 
-#include "Accessibility.h"
-#include "Colours.h"
+#include "AccessibleInterfaces.h"
+#include "colours/Colours.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

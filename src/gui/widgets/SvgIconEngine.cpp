@@ -1,6 +1,6 @@
 #include "SvgIconEngine.h"
 
-#include "SvgFrame.h"
+#include "artwork/SvgFrame.h"
 
 #include <QApplication>
 #include <QFile>

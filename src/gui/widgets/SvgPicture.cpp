@@ -1,7 +1,7 @@
 #include "SvgPicture.h"
 
-#include "Accessibility.h"
-#include "SvgFrame.h"
+#include "AccessibleInterfaces.h"
+#include "artwork/SvgFrame.h"
 
 #include <QPainter>
 #if VELLAMOR_HAVE_QTSVG

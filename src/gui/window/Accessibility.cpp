@@ -1,8 +1,8 @@
 #include "VellamorDesktopMain.h"
 
-#include "widgets/Colours.h"
+#include "colours/Colours.h"
+#include "colours/PanelColours.h"
 #include "widgets/LinkLabel.h"
-#include "widgets/PanelColours.h"
 #include "widgets/SvgPicture.h"
 
 #include <QEvent>

@@ -4,11 +4,11 @@
 #include "config/AtomicFile.h"
 #include "dialogs/Rule.h"
 #include "dialogs/RuleTextEditor.h"
+#include "models/RuleFilterModel.h"
 #include "rules/RuleAnalysis.h"
 #include "rules/RuleLine.h"
 #include "rules/RuleListModel.h"
 #include "rules/RuleSetFile.h"
-#include "widgets/RuleFilterModel.h"
 #include "widgets/RuleListView.h"
 #include "widgets/SvgIconEngine.h"
 

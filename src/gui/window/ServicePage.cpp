@@ -1,11 +1,11 @@
 #include "VellamorDesktopMain.h"
 
+#include "colours/PanelColours.h"
 #include "common/AppInfo.h"
 #include "common/Paths.h"
 #include "dialogs/ServiceLogWindow.h"
 #include "service/ServiceState.h"
 #include "widgets/LinkLabel.h"
-#include "widgets/PanelColours.h"
 #include "widgets/SvgPicture.h"
 
 #include <QLabel>

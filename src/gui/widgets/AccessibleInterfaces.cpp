@@ -1,4 +1,4 @@
-#include "Accessibility.h"
+#include "AccessibleInterfaces.h"
 
 #include "LinkLabel.h"
 #include "SvgPicture.h"

@@ -1,8 +1,8 @@
 #include "RuleFilterModel.h"
 
-#include "RuleListView.h"
-#include "SvgIconEngine.h"
 #include "rules/RuleListModel.h"
+#include "widgets/RuleListView.h"
+#include "widgets/SvgIconEngine.h"
 
 #include <QMimeData>
 #include <QPixmap>
