@@ -158,11 +158,11 @@ void TestTray::notices()
     QFETCH(bool, hang);
     QFETCH(int, received);
 
+    StandInServer standIn; // outlives the bus it is registered on
+    standIn.hang = hang;
     test::PrivateBus bus;
     if (!bus.start())
         QSKIP("no dbus-daemon");
-    StandInServer standIn;
-    standIn.hang = hang;
     QDBusConnection serverBus = bus.control();
     if (server) {
         QVERIFY(serverBus.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"), &standIn));
