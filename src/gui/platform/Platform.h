@@ -1,10 +1,12 @@
 #pragma once
 
 #include "AddressTable.h"
+#include "Autostart.h"
 #include "Desktop.h"
 #include "Dialogs.h"
 #include "FileSystem.h"
 #include "LineClient.h"
+#include "Notifications.h"
 #include "ServiceLog.h"
 #include "ServiceManager.h"
 
@@ -23,6 +25,9 @@ struct Platform
     std::shared_ptr<ServiceLogs> serviceLogs;
     std::shared_ptr<AddressTable> addressTable;
     std::shared_ptr<LineClientFactory> lineClients;
+    // nullptr: the notification area shows the notices itself.
+    std::shared_ptr<Notifications> notifications;
+    std::shared_ptr<Autostart> autostart;
 };
 
 // The real platform of the running system.

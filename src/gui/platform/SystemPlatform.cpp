@@ -19,6 +19,8 @@ Platform makeSystemPlatform()
     p.serviceLogs = makeSystemServiceLogs();
     p.addressTable = makeSystemAddressTable();
     p.lineClients = makeQtLineClientFactory();
+    p.notifications = makeSystemNotifications();
+    p.autostart = makeSystemAutostart(QCoreApplication::applicationFilePath());
     return p;
 }
 
