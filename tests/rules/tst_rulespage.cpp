@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 
 using namespace vellamor;
+using vellamor::test::control;
 using vellamor::test::FakePlatform;
 
 namespace {
@@ -43,7 +45,7 @@ void writeAll(const QString &path, const QByteArray &content)
 QStringList entries(const TForm3 &window)
 {
     QStringList texts;
-    const QAbstractItemModel *rules = window.RulesList->model();
+    const QAbstractItemModel *rules = control<RuleListView>(window, "RulesList")->model();
     for (int row = 0; row < rules->rowCount(); ++row)
         texts << rules->index(row, 0).data().toString();
     return texts;
@@ -73,7 +75,7 @@ void addRule(TForm3 &window, const std::function<void(TForm33 &)> &steps)
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
-    QTest::mouseClick(window.Button2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "Button2"), Qt::LeftButton);
     QVERIFY(opened);
 }
 
@@ -185,8 +187,9 @@ private Q_SLOTS:
             writeAll(rulesPath(), file);
         start();
 
-        QTEST(m_window->PolicyAccept_radio->isChecked(), "acceptAll");
-        QCOMPARE(m_window->PolicyReject_radio->isChecked(), !m_window->PolicyAccept_radio->isChecked());
+        QTEST(control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked(), "acceptAll");
+        QCOMPARE(control<QRadioButton>(*m_window, "PolicyReject_radio")->isChecked(),
+                 !control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked());
         QTEST(entries(*m_window), "rules");
         QVERIFY(m_fake->dialogs->boxes.isEmpty());
 
@@ -227,8 +230,8 @@ private Q_SLOTS:
         }
         writeAll(rulesPath(), file);
         start();
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 100000);
-        QCOMPARE(m_window->RulesList->model()->index(99999, 0).data().toString(),
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 100000);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->index(99999, 0).data().toString(),
                  "REJECT " + QString(300, 'x') + "99999");
         m_window->SaveRules();
         QVERIFY(readAll(rulesPath()) == file);
@@ -277,8 +280,8 @@ private Q_SLOTS:
         QCOMPARE(boxes, error.isEmpty()
                             ? QStringList()
                             : QStringList{"Could not read the rules from \"" + rulesPath() + "\": " + error});
-        QVERIFY(m_window->PolicyReject_radio->isChecked());
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
+        QVERIFY(control<QRadioButton>(*m_window, "PolicyReject_radio")->isChecked());
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
     }
 
     // rules.txt holds no secret: a new one is as readable as the umask lets
@@ -306,9 +309,9 @@ private Q_SLOTS:
     {
         writeAll(rulesPath(), "POLICY REJECT\r\nA\r\n");
         start();
-        clickRadio(m_window->PolicyAccept_radio);
-        QVERIFY(m_window->PolicyAccept_radio->isChecked());
-        QVERIFY(!m_window->PolicyReject_radio->isChecked());
+        clickRadio(control<QRadioButton>(*m_window, "PolicyAccept_radio"));
+        QVERIFY(control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked());
+        QVERIFY(!control<QRadioButton>(*m_window, "PolicyReject_radio")->isChecked());
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\nA\r\n"));
     }
@@ -317,9 +320,9 @@ private Q_SLOTS:
     {
         writeAll(rulesPath(), kTwoRules);
         start();
-        QTest::mouseClick(m_window->Button3, Qt::LeftButton);
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
-        QVERIFY(m_window->PolicyAccept_radio->isChecked());
+        QTest::mouseClick(control<QPushButton>(*m_window, "Button3"), Qt::LeftButton);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
+        QVERIFY(control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked());
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\n"));
     }
@@ -328,11 +331,12 @@ private Q_SLOTS:
     {
         writeAll(rulesPath(), "POLICY REJECT\r\nA\r\nB\r\nC\r\n");
         start();
-        m_window->Delete1->trigger();
+        control<QAction>(*m_window, "Delete1")->trigger();
         QCOMPARE(entries(*m_window), QStringList({"A", "B", "C"}));
 
-        m_window->RulesList->setCurrentIndex(m_window->RulesList->model()->index(1, 0));
-        m_window->Delete1->trigger();
+        control<RuleListView>(*m_window, "RulesList")
+            ->setCurrentIndex(control<RuleListView>(*m_window, "RulesList")->model()->index(1, 0));
+        control<QAction>(*m_window, "Delete1")->trigger();
         QCOMPARE(entries(*m_window), QStringList({"A", "C"}));
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY REJECT\r\nA\r\nC\r\n"));
@@ -383,7 +387,7 @@ private Q_SLOTS:
             else
                 QTest::mouseClick(d.Button2, Qt::LeftButton);
         });
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
         QCOMPARE(m_fake->dialogs->boxes.size(), refusals);
         for (const test::ShownBox &box : std::as_const(m_fake->dialogs->boxes))
             QCOMPARE(box.text, QStringLiteral("Invalid CIDR."));
@@ -410,7 +414,7 @@ private Q_SLOTS:
             QVERIFY(!d.range1->isEnabled());
             QTest::mouseClick(d.Button2, Qt::LeftButton);
         });
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
     }
 
     // A rule set that cannot be written stops with the file's name and the

@@ -1,6 +1,7 @@
 // The Service page's log window, through its link, fed by a stand-in
 // journalctl on the PATH or by a log directory of files.
 
+#include "Controls.h"
 #include "ServicePanel.h"
 #include "dialogs/ServiceLogWindow.h"
 
@@ -160,7 +161,7 @@ void TestServiceLog::logDirectory()
 {
     QTemporaryDir logs;
     LogPanel panel(platform::makeFolderLogs());
-    panel.window->DefaultLogFolder_txt->setText(logs.path());
+    control<QLineEdit>(*panel.window, "DefaultLogFolder_txt")->setText(logs.path());
     panel.openLog();
     QTRY_VERIFY(panel.problem().startsWith(QLatin1StringView("There is no log file in ")));
 
