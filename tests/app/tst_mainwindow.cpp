@@ -603,9 +603,9 @@ void TestMainWindow::aboutOpensAFreshBoxEachTime()
             if (!shown)
                 return;
             // It does not close by itself: its timer is not running.
-            timerRunning = shown->Timer1->isActive();
-            name = shown->ProductName->text();
-            version = shown->Version->text();
+            timerRunning = control<QTimer>(*shown, "Timer1")->isActive();
+            name = control<QLabel>(*shown, "ProductName")->text();
+            version = control<QLabel>(*shown, "Version")->text();
             shown->close();
         });
         control<QAction>(form, "About1")->trigger();

@@ -37,7 +37,7 @@ void TestStartup::splashClosesItselfThenTheWindowShows()
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (auto *splash = qobject_cast<TAboutBox *>(QApplication::activeModalWidget())) {
             splashSeen = true;
-            QVERIFY(splash->Timer1->isActive());
+            QVERIFY(control<QTimer>(*splash, "Timer1")->isActive());
             windowHiddenDuringSplash = true;
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 if (qobject_cast<TForm3 *>(w) && w->isVisible())

@@ -221,40 +221,40 @@ private Q_SLOTS:
             field->selectAll();
             QTest::keyClicks(field, text);
         };
-        const auto ok = [](TForm33 &d) { QTest::mouseClick(d.Button3, Qt::LeftButton); };
+        const auto ok = [](TForm33 &d) { QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton); };
 
         QTest::newRow("All IPs, new type") << "REJECT 0.0.0.0" << enter << form33([ok](TForm33 &d) {
-            QVERIFY(d.RadioButton4->isChecked());
-            QCOMPARE(d.RuleType->currentText(), QStringLiteral("REJECT"));
-            d.RuleType->setCurrentIndex(1);
+            QVERIFY(control<QRadioButton>(d, "RadioButton4")->isChecked());
+            QCOMPARE(control<QComboBox>(d, "RuleType")->currentText(), QStringLiteral("REJECT"));
+            control<QComboBox>(d, "RuleType")->setCurrentIndex(1);
             ok(d);
         }) << "ACCEPT 0.0.0.0"
                                            << "";
         QTest::newRow("single, unchanged") << "ACCEPT 010.0.0.5" << doubleClick << form33([ok](TForm33 &d) {
-            QVERIFY(d.RadioButton1->isChecked());
-            QCOMPARE(d.singleip->displayText(), QStringLiteral("010.0  .0  .5  "));
+            QVERIFY(control<QRadioButton>(d, "RadioButton1")->isChecked());
+            QCOMPARE(control<QLineEdit>(d, "singleip")->displayText(), QStringLiteral("010.0  .0  .5  "));
             ok(d);
         }) << "ACCEPT 010.0.0.5"
                                            << "";
         QTest::newRow("block, new prefix") << "REJECT 10.0.0.0/8" << menu << form33([ok, retype](TForm33 &d) {
-            QVERIFY(d.RadioButton2->isChecked());
-            retype(d.cidr2, QStringLiteral("16"));
+            QVERIFY(control<QRadioButton>(d, "RadioButton2")->isChecked());
+            retype(control<QLineEdit>(d, "cidr2"), QStringLiteral("16"));
             ok(d);
         }) << "REJECT 10.0.0.0/16"
                                            << "";
         QTest::newRow("range, refused then fixed")
             << "ACCEPT 192.168.1.10-20" << enter << form33([ok, retype](TForm33 &d) {
-                   QVERIFY(d.RadioButton3->isChecked());
-                   retype(d.range1, QStringLiteral("192.168.1.300"));
+                   QVERIFY(control<QRadioButton>(d, "RadioButton3")->isChecked());
+                   retype(control<QLineEdit>(d, "range1"), QStringLiteral("192.168.1.300"));
                    ok(d);
-                   retype(d.range1, QStringLiteral("192.168.1.15"));
+                   retype(control<QLineEdit>(d, "range1"), QStringLiteral("192.168.1.15"));
                    ok(d);
                })
             << "ACCEPT 192.168.1.15-20"
             << "Invalid Range.";
         QTest::newRow("cancel") << "ACCEPT 10.0.0.5" << enter << form33([](TForm33 &d) {
-            d.RuleType->setCurrentIndex(0);
-            QTest::mouseClick(d.Button2, Qt::LeftButton);
+            control<QComboBox>(d, "RuleType")->setCurrentIndex(0);
+            QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         }) << "ACCEPT 10.0.0.5"
                                 << "";
         const auto plain = [](const QString &text) {
@@ -354,8 +354,8 @@ private Q_SLOTS:
                  [](QWidget *dialog) {
                      auto *d = qobject_cast<TForm33 *>(dialog);
                      QVERIFY(d);
-                     d->RuleType->setCurrentIndex(0); // REJECT; the dialog starts on All IPs
-                     QTest::mouseClick(d->Button3, Qt::LeftButton);
+                     control<QComboBox>(*d, "RuleType")->setCurrentIndex(0); // REJECT; the dialog starts on All IPs
+                     QTest::mouseClick(control<QPushButton>(*d, "Button3"), Qt::LeftButton);
                  });
         QTEST(control<QLineEdit>(w, "RulesFilter_txt")->text(), "kept");
         QCOMPARE(lines(rulesList(w)->model()).constLast(), QStringLiteral("REJECT 0.0.0.0"));

@@ -81,10 +81,10 @@ void addRule(TForm3 &window, const std::function<void(TForm33 &)> &steps)
 
 void composeSingleIp(TForm33 &dialog, const QString &address, const QString &typeKey)
 {
-    clickRadio(dialog.RadioButton1);
-    typeInto(dialog.singleip, address);
-    QTest::keyClicks(dialog.RuleType, typeKey);
-    QTest::mouseClick(dialog.Button3, Qt::LeftButton);
+    clickRadio(control<QRadioButton>(dialog, "RadioButton1"));
+    typeInto(control<QLineEdit>(dialog, "singleip"), address);
+    QTest::keyClicks(control<QComboBox>(dialog, "RuleType"), typeKey);
+    QTest::mouseClick(control<QPushButton>(dialog, "Button3"), Qt::LeftButton);
 }
 
 const QByteArray kTwoRules = "POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\nACCEPT 192.168.1.10-20\r\n";
@@ -349,11 +349,11 @@ private Q_SLOTS:
         addRule(*m_window, [](TForm33 &d) { composeSingleIp(d, QStringLiteral("10.1.2.3"), QStringLiteral("R")); });
         addRule(*m_window, [](TForm33 &d) { composeSingleIp(d, QStringLiteral("10.1.2.3"), QStringLiteral("R")); });
         addRule(*m_window, [](TForm33 &d) {
-            clickRadio(d.RadioButton3);
-            typeInto(d.range1, QStringLiteral("192.168.1.10"));
-            typeInto(d.range2, QStringLiteral("20"));
-            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-            QTest::mouseClick(d.Button3, Qt::LeftButton);
+            clickRadio(control<QRadioButton>(d, "RadioButton3"));
+            typeInto(control<QLineEdit>(d, "range1"), QStringLiteral("192.168.1.10"));
+            typeInto(control<QLineEdit>(d, "range2"), QStringLiteral("20"));
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+            QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton);
         });
         QCOMPARE(entries(*m_window), QStringList({"REJECT 10.0.0.0/8", "ACCEPT 192.168.1.10-20", "REJECT 10.1.2.3",
                                                   "REJECT 10.1.2.3", "ACCEPT 192.168.1.10-20"}));
@@ -377,15 +377,15 @@ private Q_SLOTS:
         QFETCH(bool, closeBox);
         start();
         addRule(*m_window, [&](TForm33 &d) {
-            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-            clickRadio(d.RadioButton2);
-            typeInto(d.cidr1, QStringLiteral("10.0.0.0"));
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+            clickRadio(control<QRadioButton>(d, "RadioButton2"));
+            typeInto(control<QLineEdit>(d, "cidr1"), QStringLiteral("10.0.0.0"));
             for (int i = 0; i < refusals; ++i)
-                QTest::mouseClick(d.Button3, Qt::LeftButton); // no prefix
+                QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton); // no prefix
             if (closeBox)
                 d.close();
             else
-                QTest::mouseClick(d.Button2, Qt::LeftButton);
+                QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         });
         QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
         QCOMPARE(m_fake->dialogs->boxes.size(), refusals);
@@ -397,22 +397,23 @@ private Q_SLOTS:
     {
         start();
         addRule(*m_window, [](TForm33 &d) {
-            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-            clickRadio(d.RadioButton3);
-            typeInto(d.range1, QStringLiteral("1.2.3.4"));
-            typeInto(d.range2, QStringLiteral("9"));
-            QTest::mouseClick(d.Button2, Qt::LeftButton);
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+            clickRadio(control<QRadioButton>(d, "RadioButton3"));
+            typeInto(control<QLineEdit>(d, "range1"), QStringLiteral("1.2.3.4"));
+            typeInto(control<QLineEdit>(d, "range2"), QStringLiteral("9"));
+            QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         });
         addRule(*m_window, [](TForm33 &d) {
-            QVERIFY(d.RadioButton4->isChecked());
-            QCOMPARE(d.RuleType->currentIndex(), -1);
+            QVERIFY(control<QRadioButton>(d, "RadioButton4")->isChecked());
+            QCOMPARE(control<QComboBox>(d, "RuleType")->currentIndex(), -1);
             QVERIFY(d.RuleLine.isEmpty());
-            for (QLineEdit *field : {d.singleip, d.cidr1, d.range1})
+            for (QLineEdit *field :
+                 {control<QLineEdit>(d, "singleip"), control<QLineEdit>(d, "cidr1"), control<QLineEdit>(d, "range1")})
                 QCOMPARE(field->displayText(), QStringLiteral("   .   .   .   "));
-            for (QLineEdit *field : {d.cidr2, d.range2})
+            for (QLineEdit *field : {control<QLineEdit>(d, "cidr2"), control<QLineEdit>(d, "range2")})
                 QCOMPARE(field->displayText(), QStringLiteral("   "));
-            QVERIFY(!d.range1->isEnabled());
-            QTest::mouseClick(d.Button2, Qt::LeftButton);
+            QVERIFY(!control<QLineEdit>(d, "range1")->isEnabled());
+            QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         });
         QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
     }

@@ -1,6 +1,5 @@
 #include "VellamorDesktopMain.h"
 
-
 #include "PageParts.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
