@@ -117,9 +117,8 @@ void LoadedFiles::showNote()
         m_window.StatusBar1->addWidget(m_note, 1);
     }
     const QString text =
-        reasons.join(QStringLiteral("; ")) +
-        (reasons.size() == 1 ? QCoreApplication::translate("TForm3", ". A Save asks before replacing it.")
-                             : QCoreApplication::translate("TForm3", ". A Save asks before replacing them."));
+        reasons.join(QStringLiteral("; ")) + (reasons.size() == 1 ? TForm3::tr(". A Save asks before replacing it.")
+                                                                  : TForm3::tr(". A Save asks before replacing them."));
     m_note->setText(text);
     m_note->setToolTip(text);
     m_note->setAccessibleName(text);
