@@ -6,6 +6,7 @@
 // The checks are generic (they walk whatever the pages hold), so a control
 // added later is held to them too.
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServiceManager.h"
 #include "colours/PanelColours.h"
@@ -193,9 +194,10 @@ class TestAccessibility : public QObject
 
     void showPage(int node)
     {
-        m_window->PageControl1->setCurrentIndex(node < 0 ? 0 : 1);
+        control<QTabWidget>(*m_window, "PageControl1")->setCurrentIndex(node < 0 ? 0 : 1);
         if (node >= 0)
-            m_window->TreeView1->setCurrentItem(m_window->TreeView1->topLevelItem(node));
+            control<QTreeWidget>(*m_window, "TreeView1")
+                ->setCurrentItem(control<QTreeWidget>(*m_window, "TreeView1")->topLevelItem(node));
         QApplication::processEvents();
     }
 
@@ -270,7 +272,7 @@ private Q_SLOTS:
         QFETCH(int, node);
         open(platform::ServiceManager::Running);
         showPage(node);
-        const QList<QWidget *> chain = tabChain(m_window->ToolButton9);
+        const QList<QWidget *> chain = tabChain(control<QToolButton>(*m_window, "ToolButton9"));
 
         for (qsizetype i = 1; i < chain.size(); ++i) {
             QVERIFY2(
@@ -304,20 +306,21 @@ private Q_SLOTS:
     {
         QFETCH(int, key);
         open(platform::ServiceManager::Running);
-        const QList<QWidget *> chain = tabChain(m_window->ToolButton9);
-        QVERIFY(chain.contains(m_window->StopService_lbl));
-        QVERIFY(!chain.contains(m_window->StartService_lbl)); // disabled while running
+        const QList<QWidget *> chain = tabChain(control<QToolButton>(*m_window, "ToolButton9"));
+        QVERIFY(chain.contains(control<LinkLabel>(*m_window, "StopService_lbl")));
+        QVERIFY(!chain.contains(control<LinkLabel>(*m_window, "StartService_lbl"))); // disabled while running
 
         if (key) {
-            m_window->StopService_lbl->setFocus(Qt::TabFocusReason);
-            QTest::keyClick(m_window->StopService_lbl, Qt::Key(key));
+            control<LinkLabel>(*m_window, "StopService_lbl")->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(control<LinkLabel>(*m_window, "StopService_lbl"), Qt::Key(key));
         } else {
             QAccessibleActionInterface *actions =
-                QAccessible::queryAccessibleInterface(m_window->StopService_lbl)->actionInterface();
+                QAccessible::queryAccessibleInterface(control<LinkLabel>(*m_window, "StopService_lbl"))
+                    ->actionInterface();
             QVERIFY(actions);
             actions->doAction(QAccessibleActionInterface::pressAction());
             // A link that does not act now offers nothing to press.
-            QVERIFY(!QAccessible::queryAccessibleInterface(m_window->StartService_lbl)
+            QVERIFY(!QAccessible::queryAccessibleInterface(control<LinkLabel>(*m_window, "StartService_lbl"))
                          ->actionInterface()
                          ->actionNames()
                          .contains(QAccessibleActionInterface::pressAction()));
@@ -331,18 +334,19 @@ private Q_SLOTS:
     {
         open();
         // Tab into the page tree; the arrows choose the pages.
-        m_window->PageControl1->setCurrentIndex(1);
-        const QList<QWidget *> chain = tabChain(m_window->ToolButton9);
-        QVERIFY(chain.contains(m_window->TreeView1));
-        m_window->TreeView1->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(m_window->TreeView1, Qt::Key_Down);
-        QTest::keyClick(m_window->TreeView1, Qt::Key_Down);
-        QCOMPARE(m_window->PageControl2->currentWidget(), m_window->TabSheet7ConfigApplication);
+        control<QTabWidget>(*m_window, "PageControl1")->setCurrentIndex(1);
+        const QList<QWidget *> chain = tabChain(control<QToolButton>(*m_window, "ToolButton9"));
+        QVERIFY(chain.contains(control<QTreeWidget>(*m_window, "TreeView1")));
+        control<QTreeWidget>(*m_window, "TreeView1")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(control<QTreeWidget>(*m_window, "TreeView1"), Qt::Key_Down);
+        QTest::keyClick(control<QTreeWidget>(*m_window, "TreeView1"), Qt::Key_Down);
+        QCOMPARE(control<QTabWidget>(*m_window, "PageControl2")->currentWidget(),
+                 control<QWidget>(*m_window, "TabSheet7ConfigApplication"));
 
         // Ctrl+S saves from any page, as a click on Save does.
-        m_window->Button1->click();
+        control<QPushButton>(*m_window, "Button1")->click();
         QCOMPARE(m_fake->dialogs->boxes.size(), 1);
-        m_window->PageControl1->setCurrentIndex(0);
+        control<QTabWidget>(*m_window, "PageControl1")->setCurrentIndex(0);
         QTest::keySequence(m_window.get(), QKeySequence::Save);
         QCOMPARE(m_fake->dialogs->boxes.size(), 2);
         QCOMPARE(m_fake->dialogs->boxes.last().text, m_fake->dialogs->boxes.first().text);

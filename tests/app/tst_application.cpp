@@ -30,6 +30,10 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         auto dialogs = std::make_shared<FakeDialogs>();
         static_cast<VellamorApplication *>(qApp)->setErrorReporter(ErrorReporter(dialogs));
+        // Here a foreign exception is what is under test, not a fault.
+        const ErrorReporter::FaultHook failing = ErrorReporter::faultHook();
+        if (!ownError)
+            ErrorReporter::setFaultHook(nullptr);
 
         bool nextEventRan = false;
         QTimer::singleShot(0, qApp, [ownError] {
@@ -39,6 +43,7 @@ private Q_SLOTS:
         });
         QTimer::singleShot(0, qApp, [&nextEventRan] { nextEventRan = true; });
         QTRY_VERIFY(nextEventRan);
+        ErrorReporter::setFaultHook(failing);
 
         QCOMPARE(dialogs->boxes.size(), 1);
         const ShownBox &box = dialogs->boxes.first();

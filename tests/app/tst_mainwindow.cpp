@@ -1,6 +1,7 @@
 // The main window as the administrator meets it: its controls and their
 // defaults, the page tree, start-up loading, first activation, the menus.
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "FakeServiceManager.h"
 #include "artwork/SvgFrame.h"
@@ -91,9 +92,9 @@ QString captionOf(QObject *object)
 void closeBy(TForm3 &form, const QString &how)
 {
     if (how == QLatin1String("menu"))
-        form.Exit1->trigger();
+        control<QAction>(form, "Exit1")->trigger();
     else if (how == QLatin1String("toolbar"))
-        QTest::mouseClick(form.ToolButton9, Qt::LeftButton);
+        QTest::mouseClick(control<QToolButton>(form, "ToolButton9"), Qt::LeftButton);
     else
         form.close();
 }
@@ -216,32 +217,35 @@ void TestMainWindow::startsOnTheServicePageWithNoNodeSelected()
     // The caption as the desktop shows it: no mark of unsaved changes yet.
     form.winId();
     QCOMPARE(form.windowHandle()->title(), QStringLiteral("Vellamor Cloud Server"));
-    QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1MainService);
-    QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("Service"));
-    QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("Configuration"));
-    QCOMPARE(form.PageControl2->currentWidget(), form.TabSheet5ConfigGeneral);
-    QVERIFY(form.TreeView1->selectedItems().isEmpty());
-    QCOMPARE(form.TreeView1->topLevelItemCount(), 6);
-    QVERIFY(form.PolicyReject_radio->isChecked());
-    QVERIFY(!form.ActivateOnAll_chk->isChecked());
-    QVERIFY(!form.ActivateOnAll_chk2->isChecked());
-    QCOMPARE(form.ServerPass_txt->echoMode(), QLineEdit::Password);
-    QCOMPARE(form.ConfirmServerPass_txt->echoMode(), QLineEdit::Password);
-    QTest::keyClicks(form.ServerPass_txt, QStringLiteral("pw1"));
-    QCOMPARE(form.ServerPass_txt->displayText(), QStringLiteral("***"));
-    QVERIFY(form.PageControl1->tabBar()->tabRect(0).width() >= 100);
-    QCOMPARE(form.ToolButton9->toolTip(), QStringLiteral("Exit"));
-    QVERIFY(form.ToolButton9->text().isEmpty() || form.ToolButton9->toolButtonStyle() == Qt::ToolButtonIconOnly);
-    QVERIFY(form.N3->isSeparator());
+    QCOMPARE(control<QTabWidget>(form, "PageControl1")->currentWidget(),
+             control<QWidget>(form, "TabSheet1MainService"));
+    QCOMPARE(control<QTabWidget>(form, "PageControl1")->tabText(0), QStringLiteral("Service"));
+    QCOMPARE(control<QTabWidget>(form, "PageControl1")->tabText(1), QStringLiteral("Configuration"));
+    QCOMPARE(control<QTabWidget>(form, "PageControl2")->currentWidget(),
+             control<QWidget>(form, "TabSheet5ConfigGeneral"));
+    QVERIFY(control<QTreeWidget>(form, "TreeView1")->selectedItems().isEmpty());
+    QCOMPARE(control<QTreeWidget>(form, "TreeView1")->topLevelItemCount(), 6);
+    QVERIFY(control<QRadioButton>(form, "PolicyReject_radio")->isChecked());
+    QVERIFY(!control<QCheckBox>(form, "ActivateOnAll_chk")->isChecked());
+    QVERIFY(!control<QCheckBox>(form, "ActivateOnAll_chk2")->isChecked());
+    QCOMPARE(control<QLineEdit>(form, "ServerPass_txt")->echoMode(), QLineEdit::Password);
+    QCOMPARE(control<QLineEdit>(form, "ConfirmServerPass_txt")->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(control<QLineEdit>(form, "ServerPass_txt"), QStringLiteral("pw1"));
+    QCOMPARE(control<QLineEdit>(form, "ServerPass_txt")->displayText(), QStringLiteral("***"));
+    QVERIFY(control<QTabWidget>(form, "PageControl1")->tabBar()->tabRect(0).width() >= 100);
+    QCOMPARE(control<QToolButton>(form, "ToolButton9")->toolTip(), QStringLiteral("Exit"));
+    QVERIFY(control<QToolButton>(form, "ToolButton9")->text().isEmpty() ||
+            control<QToolButton>(form, "ToolButton9")->toolButtonStyle() == Qt::ToolButtonIconOnly);
+    QVERIFY(control<QAction>(form, "N3")->isSeparator());
 
     // Exactly the grey picture shows before anything is known about the service.
     form.show();
-    QVERIFY(form.StatusUnknown->isVisible());
-    QVERIFY(!form.StatusRunning->isVisible());
-    QVERIFY(!form.StatusStoped->isVisible());
-    QVERIFY(!form.ServicePaused->isVisible());
+    QVERIFY(control<SvgPicture>(form, "StatusUnknown")->isVisible());
+    QVERIFY(!control<SvgPicture>(form, "StatusRunning")->isVisible());
+    QVERIFY(!control<SvgPicture>(form, "StatusStoped")->isVisible());
+    QVERIFY(!control<SvgPicture>(form, "ServicePaused")->isVisible());
     // The configuration pages change only through the tree.
-    QVERIFY(!form.PageControl2->tabBar()->isVisible());
+    QVERIFY(!control<QTabWidget>(form, "PageControl2")->tabBar()->isVisible());
 
     QCOMPARE(form.ManagementSettings, ManagementSettingsRecord{});
     QVERIFY(form.ServiceName.isEmpty());
@@ -284,15 +288,15 @@ void TestMainWindow::firstPagePicturesHaveFramesAsDrawn()
         bool stretch;
     };
     QList<Shown> shown;
-    const QList<SvgPicture *> pictures = form.TabSheet1MainService->findChildren<SvgPicture *>();
+    const QList<SvgPicture *> pictures = control<QWidget>(form, "TabSheet1MainService")->findChildren<SvgPicture *>();
     QCOMPARE(pictures.size(), 8);
     for (SvgPicture *picture : pictures) {
         const QString name = picture->resource().section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
         shown.append({picture->resource(), QStringLiteral(":/frames/%1x/%2.frame").arg(ratio).arg(name),
-                      picture->size(), ratio, picture == form.Image1});
+                      picture->size(), ratio, picture == control<SvgPicture>(form, "Image1")});
     }
     // The tabs' and the tool bar's icons, by their size in pixels.
-    const int pixels = qRound(form.PageControl1->iconSize().width() * ratio);
+    const int pixels = qRound(control<QTabWidget>(form, "PageControl1")->iconSize().width() * ratio);
     for (const char *icon : {"service", "configuration", "exit"}) {
         shown.append({QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(icon)),
                       QStringLiteral(":/frames/icons/%1-%2.frame").arg(QLatin1StringView(icon)).arg(pixels),
@@ -331,8 +335,10 @@ void TestMainWindow::listScrollBarsPaintedAlonePaintEveryPixel()
     FakePlatform fake;
     TForm3 form(fake.platform());
     int checked = 0;
-    const QList<QAbstractScrollArea *> lists{form.SystemIPS, form.SelectedIPs, form.SystemIPS2, form.SelectedIPs2,
-                                             form.RulesList};
+    const QList<QAbstractScrollArea *> lists{
+        control<QListWidget>(form, "SystemIPS"), control<QListWidget>(form, "SelectedIPs"),
+        control<QListWidget>(form, "SystemIPS2"), control<QListWidget>(form, "SelectedIPs2"),
+        control<RuleListView>(form, "RulesList")};
     for (QAbstractScrollArea *list : lists) {
         for (QScrollBar *bar : {list->verticalScrollBar(), list->horizontalScrollBar()}) {
             if (!bar->testAttribute(Qt::WA_OpaquePaintEvent))
@@ -398,22 +404,25 @@ void TestMainWindow::pageTreeSwitchesPages()
     QFETCH(QString, page);
     FakePlatform fake;
     TForm3 form(fake.platform());
-    form.PageControl1->setCurrentWidget(form.TabSheet4Config);
+    control<QTabWidget>(form, "PageControl1")->setCurrentWidget(control<QWidget>(form, "TabSheet4Config"));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     // Shown before the window's first paint, the tab is laid out as it shows.
-    QVERIFY(form.Button1->geometry().top() > form.TabSheet4Config->height() / 2);
+    QVERIFY(control<QPushButton>(form, "Button1")->geometry().top() >
+            control<QWidget>(form, "TabSheet4Config")->height() / 2);
 
     // Start from the Security page, chosen the way a user does.
-    QTreeWidgetItem *security = form.TreeView1->topLevelItem(3);
-    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
-                      form.TreeView1->visualItemRect(security).center());
-    QCOMPARE(form.PageControl2->currentWidget()->objectName(), QStringLiteral("TabSheet2ConfigSecurity"));
+    QTreeWidgetItem *security = control<QTreeWidget>(form, "TreeView1")->topLevelItem(3);
+    QTest::mouseClick(control<QTreeWidget>(form, "TreeView1")->viewport(), Qt::LeftButton, {},
+                      control<QTreeWidget>(form, "TreeView1")->visualItemRect(security).center());
+    QCOMPARE(control<QTabWidget>(form, "PageControl2")->currentWidget()->objectName(),
+             QStringLiteral("TabSheet2ConfigSecurity"));
 
-    QTreeWidgetItem *item = form.TreeView1->topLevelItem(node);
+    QTreeWidgetItem *item = control<QTreeWidget>(form, "TreeView1")->topLevelItem(node);
     item->setText(0, text);
-    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {}, form.TreeView1->visualItemRect(item).center());
-    QCOMPARE(form.PageControl2->currentWidget()->objectName(), page);
+    QTest::mouseClick(control<QTreeWidget>(form, "TreeView1")->viewport(), Qt::LeftButton, {},
+                      control<QTreeWidget>(form, "TreeView1")->visualItemRect(item).center());
+    QCOMPARE(control<QTabWidget>(form, "PageControl2")->currentWidget()->objectName(), page);
     QVERIFY(fake.dialogs->boxes.isEmpty());
 }
 
@@ -421,12 +430,12 @@ void TestMainWindow::timersHaveTheirIntervals()
 {
     FakePlatform fake;
     TForm3 form(fake.platform());
-    QCOMPARE(form.Timer1->interval(), 10);
-    QVERIFY(!form.Timer1->isActive());
-    QCOMPARE(form.Timer2->interval(), 5000);
-    QVERIFY(form.Timer2->isActive());
-    QCOMPARE(form.Timer3->interval(), 10);
-    QVERIFY(!form.Timer3->isActive());
+    QCOMPARE(control<QTimer>(form, "Timer1")->interval(), 10);
+    QVERIFY(!control<QTimer>(form, "Timer1")->isActive());
+    QCOMPARE(control<QTimer>(form, "Timer2")->interval(), 5000);
+    QVERIFY(control<QTimer>(form, "Timer2")->isActive());
+    QCOMPARE(control<QTimer>(form, "Timer3")->interval(), 10);
+    QVERIFY(!control<QTimer>(form, "Timer3")->isActive());
 }
 
 void TestMainWindow::logsDirectoryIsCreatedWhenMissing()
@@ -513,11 +522,11 @@ void TestMainWindow::errorInStartupSkipsTheLaterSteps()
     else
         QVERIFY2(box.text.contains(message), qPrintable(box.text));
     // ...the steps before the failing one ran, and none after it.
-    QCOMPARE(form.SystemIPS->count() + form.SelectedIPs->count(), 2);
-    QCOMPARE(form.lport->text(), QStringLiteral("88"));
-    QCOMPARE(form.mport->text(), QStringLiteral("1011"));
-    QCOMPARE(form.RulesList->model()->rowCount(), 0);
-    QVERIFY(form.PolicyReject_radio->isChecked());
+    QCOMPARE(control<QListWidget>(form, "SystemIPS")->count() + control<QListWidget>(form, "SelectedIPs")->count(), 2);
+    QCOMPARE(control<QLineEdit>(form, "lport")->text(), QStringLiteral("88"));
+    QCOMPARE(control<QLineEdit>(form, "mport")->text(), QStringLiteral("1011"));
+    QCOMPARE(control<RuleListView>(form, "RulesList")->model()->rowCount(), 0);
+    QVERIFY(control<QRadioButton>(form, "PolicyReject_radio")->isChecked());
     QCOMPARE(fs->created.isEmpty(), brokenLogsStep);
 }
 
@@ -547,7 +556,7 @@ void TestMainWindow::firstActivationRunsOnce()
         if (QWidget *box = QApplication::activeModalWidget())
             box->close();
     });
-    form.About1->trigger();
+    control<QAction>(form, "About1")->trigger();
     form.FormActivate();
     QApplication::processEvents();
     QCOMPARE(manager->calls.count(QStringLiteral("openManager")), 1);
@@ -573,7 +582,7 @@ void TestMainWindow::checkForUpdatesOpensTheUpdatePage()
     FakePlatform fake;
     fake.desktop->succeed = false;
     TForm3 form(fake.platform());
-    form.IntelligentPorts1->trigger();
+    control<QAction>(form, "IntelligentPorts1")->trigger();
     QCOMPARE(fake.desktop->opened.size(), 1);
     QVERIFY(fake.desktop->opened.first().startsWith(QStringLiteral("https://")));
     // A browser that does not start is not reported.
@@ -594,12 +603,12 @@ void TestMainWindow::aboutOpensAFreshBoxEachTime()
             if (!shown)
                 return;
             // It does not close by itself: its timer is not running.
-            timerRunning = shown->Timer1->isActive();
-            name = shown->ProductName->text();
-            version = shown->Version->text();
+            timerRunning = control<QTimer>(*shown, "Timer1")->isActive();
+            name = control<QLabel>(*shown, "ProductName")->text();
+            version = control<QLabel>(*shown, "Version")->text();
             shown->close();
         });
-        form.About1->trigger();
+        control<QAction>(form, "About1")->trigger();
         QCOMPARE(name, QStringLiteral("Vellamor"));
         QCOMPARE(version, QStringLiteral("Cloud Server Version 0.1 (beta)"));
         QVERIFY(!timerRunning);
@@ -626,7 +635,7 @@ void TestMainWindow::exitAndToolButtonCloseTheWindow()
     closeBy(form, how);
     QVERIFY(!form.isVisible());
     // Nothing keeps ticking behind a closed window.
-    QVERIFY(!form.Timer2->isActive());
+    QVERIFY(!control<QTimer>(form, "Timer2")->isActive());
 }
 
 void TestMainWindow::editsMarkTheWindowModified_data()
@@ -634,12 +643,14 @@ void TestMainWindow::editsMarkTheWindowModified_data()
     using Step = std::function<void(TForm3 &)>;
     QTest::addColumn<Step>("edit");
     QTest::addColumn<Step>("undo"); // brings the window back to what was loaded
-    QTest::newRow("field") << Step([](TForm3 &f) { QTest::keyClicks(f.lport, QStringLiteral("9")); })
-                           << Step([](TForm3 &f) { QTest::keyClick(f.lport, Qt::Key_Backspace); });
-    QTest::newRow("policy") << Step([](TForm3 &f) { f.PolicyAccept_radio->click(); })
-                            << Step([](TForm3 &f) { f.PolicyReject_radio->click(); });
-    QTest::newRow("address list") << Step([](TForm3 &f) { f.ActivateOnAll_chk2->click(); }) << Step();
-    QTest::newRow("rules") << Step([](TForm3 &f) { f.Button3->click(); }) << Step();
+    QTest::newRow("field") << Step([](TForm3 &f) {
+        QTest::keyClicks(control<QLineEdit>(f, "lport"), QStringLiteral("9"));
+    }) << Step([](TForm3 &f) { QTest::keyClick(control<QLineEdit>(f, "lport"), Qt::Key_Backspace); });
+    QTest::newRow("policy") << Step([](TForm3 &f) { control<QRadioButton>(f, "PolicyAccept_radio")->click(); })
+                            << Step([](TForm3 &f) { control<QRadioButton>(f, "PolicyReject_radio")->click(); });
+    QTest::newRow("address list") << Step([](TForm3 &f) { control<QCheckBox>(f, "ActivateOnAll_chk2")->click(); })
+                                  << Step();
+    QTest::newRow("rules") << Step([](TForm3 &f) { control<QPushButton>(f, "Button3")->click(); }) << Step();
 }
 
 void TestMainWindow::editsMarkTheWindowModified()
@@ -653,7 +664,7 @@ void TestMainWindow::editsMarkTheWindowModified()
     rules.close();
     TForm3 form(fake.platform());
     form.FormCreate();
-    form.lport->setCursorPosition(form.lport->text().size());
+    control<QLineEdit>(form, "lport")->setCursorPosition(control<QLineEdit>(form, "lport")->text().size());
     QVERIFY(!form.isWindowModified());
 
     edit(form);
@@ -701,9 +712,9 @@ void TestMainWindow::unsavedChangesAskBeforeClosing()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     if (!password.isNull())
-        form.ServerPass_txt->setText(password);
+        control<QLineEdit>(form, "ServerPass_txt")->setText(password);
     if (edit) {
-        form.lport->setText(QStringLiteral("889"));
+        control<QLineEdit>(form, "lport")->setText(QStringLiteral("889"));
         QTRY_VERIFY(form.isWindowModified());
         QCOMPARE(form.windowHandle()->title(), QStringLiteral("Vellamor Cloud Server*"));
     }

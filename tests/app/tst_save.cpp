@@ -1,6 +1,7 @@
 // Save as the administrator uses it: the checks and their messages, what is
 // written, the rules reload it asks for, and the field helpers around it.
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "ManagementServer.h"
 #include "common/Paths.h"
@@ -244,17 +245,17 @@ void TestSave::refusals()
 
     TForm3 form(fake.platform());
     form.FormCreate();
-    form.PageControl1->setCurrentIndex(1);
+    control<QTabWidget>(form, "PageControl1")->setCurrentIndex(1);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.ServerPass_txt->setText(password);
-    form.ConfirmServerPass_txt->setText(confirmation);
-    form.DefaultLogFolder_txt->setText(resolve(fake, logDir));
-    form.KeyFile_txt->setText(resolve(fake, keyFile));
-    form.CertFile_txt->setText(resolve(fake, certFile));
+    control<QLineEdit>(form, "ServerPass_txt")->setText(password);
+    control<QLineEdit>(form, "ConfirmServerPass_txt")->setText(confirmation);
+    control<QLineEdit>(form, "DefaultLogFolder_txt")->setText(resolve(fake, logDir));
+    control<QLineEdit>(form, "KeyFile_txt")->setText(resolve(fake, keyFile));
+    control<QLineEdit>(form, "CertFile_txt")->setText(resolve(fake, certFile));
     fake.dialogs->boxes.clear();
 
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
 
     QCOMPARE(fake.dialogs->boxes.size(), 1);
     const ShownBox &box = fake.dialogs->boxes.first();
@@ -267,11 +268,11 @@ void TestSave::refusals()
     // Nothing written, nothing sent, the page and the fields as they were.
     QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))), QByteArray("<global/>"));
     QCOMPARE(readFile(fake.path(QStringLiteral("rules.txt"))), QByteArray("POLICY ACCEPT\r\n"));
-    QVERIFY(!form.Timer3->isActive());
-    QCOMPARE(form.PageControl1->currentIndex(), 1);
-    QCOMPARE(form.ServerPass_txt->text(), password);
-    QCOMPARE(form.KeyFile_txt->text(), resolve(fake, keyFile));
-    QCOMPARE(form.DefaultLogFolder_txt->text(), resolve(fake, logDirAfter));
+    QVERIFY(!control<QTimer>(form, "Timer3")->isActive());
+    QCOMPARE(control<QTabWidget>(form, "PageControl1")->currentIndex(), 1);
+    QCOMPARE(control<QLineEdit>(form, "ServerPass_txt")->text(), password);
+    QCOMPARE(control<QLineEdit>(form, "KeyFile_txt")->text(), resolve(fake, keyFile));
+    QCOMPARE(control<QLineEdit>(form, "DefaultLogFolder_txt")->text(), resolve(fake, logDirAfter));
 }
 
 void TestSave::successfulSaveWritesBothFiles()
@@ -281,17 +282,17 @@ void TestSave::successfulSaveWritesBothFiles()
     writeFile(fake.path(QStringLiteral("default.cer")), "cer");
     TForm3 form(fake.platform());
     form.FormCreate(); // no gc.xml: the defaults, with the built-in password
-    form.PageControl1->setCurrentIndex(1);
+    control<QTabWidget>(form, "PageControl1")->setCurrentIndex(1);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    form.lport->setCursorPosition(2);
-    QTest::keyClicks(form.lport, QStringLiteral("0")); // 88 -> 880
-    form.MaxCon_txt->clear();
-    QTest::keyClicks(form.MaxCon_txt, QStringLiteral("250"));
-    form.PolicyAccept_radio->click();
+    control<QLineEdit>(form, "lport")->setCursorPosition(2);
+    QTest::keyClicks(control<QLineEdit>(form, "lport"), QStringLiteral("0")); // 88 -> 880
+    control<QLineEdit>(form, "MaxCon_txt")->clear();
+    QTest::keyClicks(control<QLineEdit>(form, "MaxCon_txt"), QStringLiteral("250"));
+    control<QRadioButton>(form, "PolicyAccept_radio")->click();
     form.rulesModel()->appendLines({"REJECT 10.0.0.0/8", "", "ACCEPT 10.1.2.3"});
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
 
     QCOMPARE(fake.dialogs->boxes.size(), 1);
     const ShownBox &info = fake.dialogs->boxes.first();
@@ -302,8 +303,8 @@ void TestSave::successfulSaveWritesBothFiles()
     QCOMPARE(info.icon, platform::Icon::None);
     QCOMPARE(info.buttons, platform::Buttons::Ok);
     QCOMPARE(info.owner.data(), &form);
-    QCOMPARE(form.PageControl1->currentIndex(), 0);
-    QVERIFY(form.Timer3->isActive());
+    QCOMPARE(control<QTabWidget>(form, "PageControl1")->currentIndex(), 0);
+    QVERIFY(control<QTimer>(form, "Timer3")->isActive());
 
     const QByteArray dir = (QDir::toNativeSeparators(fake.dir()) + QDir::separator()).toUtf8();
     QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))),
@@ -336,12 +337,13 @@ void TestSave::eachSaveSendsOneReloadToTheSavedTarget()
     form.FormCreate();
     form.FormActivate();
     form.StatusPoller->setCycleInterval(std::chrono::milliseconds(20));
-    QTRY_COMPARE_WITH_TIMEOUT(form.TotalPorts_lbl->text(), QStringLiteral("3 users are connected"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(form, "TotalPorts_lbl")->text(), QStringLiteral("3 users are connected"),
+                              10000);
 
     // The administrator moves the management service to another port.
-    form.mport->setText(QString::number(newServer.port()));
-    form.ServerPass_txt->setText(QStringLiteral("new"));
-    form.ConfirmServerPass_txt->setText(QStringLiteral("new"));
+    control<QLineEdit>(form, "mport")->setText(QString::number(newServer.port()));
+    control<QLineEdit>(form, "ServerPass_txt")->setText(QStringLiteral("new"));
+    control<QLineEdit>(form, "ConfirmServerPass_txt")->setText(QStringLiteral("new"));
 
     // The reload goes out while the information message is still on screen.
     QList<QByteArray> reloadsWhileShown;
@@ -352,18 +354,19 @@ void TestSave::eachSaveSendsOneReloadToTheSavedTarget()
         reloadsWhileShown = newServer.requests();
     };
     for (int save = 1; save <= 2; ++save) {
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
         QCOMPARE(fake.dialogs->boxes.size(), save);
         QCOMPARE(fake.dialogs->boxes.last().caption, QStringLiteral("Information"));
         QVERIFY(reloadsWhileShown.contains("RULESRELOAD new\r\n"));
         QTRY_COMPARE(newServer.requests().count("RULESRELOAD new\r\n"), save);
-        QVERIFY(!form.Timer3->isActive());
+        QVERIFY(!control<QTimer>(form, "Timer3")->isActive());
     }
     QVERIFY(!oldServer.requests().contains("RULESRELOAD old\r\n"));
     QVERIFY(!oldServer.requests().contains("RULESRELOAD new\r\n"));
 
     // The count now comes from the saved target.
-    QTRY_COMPARE_WITH_TIMEOUT(form.TotalPorts_lbl->text(), QStringLiteral("7 users are connected"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(form, "TotalPorts_lbl")->text(), QStringLiteral("7 users are connected"),
+                              10000);
     QVERIFY(newServer.requests().contains("USERSSTATUS new\r\n"));
     QCOMPARE(newServer.requests().count("RULESRELOAD new\r\n"), 2);
 }
@@ -421,18 +424,18 @@ void TestSave::failedWritesReportNoSuccess()
     form.FormCreate();
     QVERIFY(fake.dialogs->boxes.isEmpty());
     if (fault == QLatin1String("port"))
-        form.mport->setText(QStringLiteral("12ab")); // as a hand-edited gc.xml can hold it
+        control<QLineEdit>(form, "mport")->setText(QStringLiteral("12ab")); // as a hand-edited gc.xml can hold it
     if (fault == QLatin1String("empty port"))
-        form.mport->clear();
+        control<QLineEdit>(form, "mport")->clear();
     if (fault == QLatin1String("empty application port"))
-        form.lport->clear();
+        control<QLineEdit>(form, "lport")->clear();
     const QString password = fault.startsWith(QLatin1String("password ")) ? fault.mid(9) : QStringLiteral("pw");
-    form.ServerPass_txt->setText(password);
-    form.ConfirmServerPass_txt->setText(password);
-    form.PageControl1->setCurrentIndex(1);
+    control<QLineEdit>(form, "ServerPass_txt")->setText(password);
+    control<QLineEdit>(form, "ConfirmServerPass_txt")->setText(password);
+    control<QTabWidget>(form, "PageControl1")->setCurrentIndex(1);
     const ManagementSettingsRecord before = form.ManagementSettings;
 
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
 
     // One standard error box and nothing else: no success message.
     QCOMPARE(fake.dialogs->boxes.size(), 1);
@@ -444,9 +447,9 @@ void TestSave::failedWritesReportNoSuccess()
     else
         QVERIFY2(box.text.contains(message), qPrintable(box.text));
     // No reload is asked for.
-    QVERIFY(!form.Timer3->isActive());
+    QVERIFY(!control<QTimer>(form, "Timer3")->isActive());
     if (fault.endsWith(QLatin1String("port"))) {
-        QCOMPARE(form.PageControl1->currentIndex(), 1);
+        QCOMPARE(control<QTabWidget>(form, "PageControl1")->currentIndex(), 1);
         QCOMPARE(form.ManagementSettings, before);
     }
     if (fault != QLatin1String("gc.xml")) {
@@ -515,25 +518,25 @@ void TestSave::fullDiskLosesNothing()
     TForm3 form(fake.platform());
     form.FormCreate();
     QVERIFY(fake.dialogs->boxes.isEmpty());
-    form.PolicyAccept_radio->setChecked(true);
+    control<QRadioButton>(form, "PolicyAccept_radio")->setChecked(true);
     const QStringList files = QDir(fake.dir()).entryList(QDir::Files);
 
     disk.fill(room);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
     disk.makeRoom();
 
     QCOMPARE(fake.dialogs->boxes.size(), 1);
     QCOMPARE(fake.dialogs->boxes.first().text,
              QStringLiteral("Could not write \"%1\": %2.")
                  .arg(fake.path(failing), limit ? "File too large" : "No space left on device"));
-    QVERIFY(!form.Timer3->isActive());
+    QVERIFY(!control<QTimer>(form, "Timer3")->isActive());
     QCoreApplication::processEvents();
     QVERIFY(server.requests().isEmpty());
     QCOMPARE(readFile(fake.path(failing)), failing == QLatin1String("gc.xml") ? oldConfig : oldRules);
     QCOMPARE(QDir(fake.dir()).entryList(QDir::Files), files);
 
     fake.dialogs->boxes.clear();
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
     QCOMPARE(fake.dialogs->boxes.size(), 1);
     QCOMPARE(fake.dialogs->boxes.first().caption, QStringLiteral("Information"));
     QTRY_COMPARE(server.requests(), QList<QByteArray>{"RULESRELOAD pw\r\n"});
@@ -596,13 +599,13 @@ void TestSave::filesNotShownInFullAreReplacedOnlyWhenConfirmed()
     const auto *shownNote = form.findChild<QLabel *>(QStringLiteral("LoadNote_lbl"));
     QVERIFY(shownNote && !shownNote->isHidden());
     QCOMPARE(shownNote->text(), note);
-    form.ServerPass_txt->setText(QStringLiteral("pw"));
-    form.ConfirmServerPass_txt->setText(QStringLiteral("pw"));
+    control<QLineEdit>(form, "ServerPass_txt")->setText(QStringLiteral("pw"));
+    control<QLineEdit>(form, "ConfirmServerPass_txt")->setText(QStringLiteral("pw"));
     fake.dialogs->boxes.clear();
     for (const platform::Answer answer : answers)
         fake.dialogs->answerNext(answer);
 
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
 
     const QString rulesShown = QStringLiteral(" Saving now replaces it with the rules shown here (none). Save anyway?");
     const QHash<QString, QString> texts{
@@ -620,7 +623,7 @@ void TestSave::filesNotShownInFullAreReplacedOnlyWhenConfirmed()
         QCOMPARE(box.icon, platform::Icon::Question);
         QCOMPARE(box.owner.data(), &form);
     }
-    QCOMPARE(form.Timer3->isActive(), saved);
+    QCOMPARE(control<QTimer>(form, "Timer3")->isActive(), saved);
     if (!saved) {
         // No: nothing written, nothing sent, still not saved.
         QCOMPARE(readFile(fake.path(QStringLiteral("gc.xml"))), config);
@@ -633,7 +636,7 @@ void TestSave::filesNotShownInFullAreReplacedOnlyWhenConfirmed()
     QVERIFY(shownNote->isHidden());
     // The files now hold what the window shows: the next Save asks nothing.
     fake.dialogs->boxes.clear();
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
     QCOMPARE(fake.dialogs->boxes.size(), 1);
     QCOMPARE(fake.dialogs->boxes.first().caption, QStringLiteral("Information"));
 }
@@ -727,8 +730,8 @@ void TestSave::loadedTextIsNotFiltered()
     // A hand-edited gc.xml may hold anything; the field shows what it holds.
     FakePlatform fake;
     TForm3 form(fake.platform());
-    form.lport->setText(QStringLiteral("abc"));
-    QCOMPARE(form.lport->text(), QStringLiteral("abc"));
+    control<QLineEdit>(form, "lport")->setText(QStringLiteral("abc"));
+    QCOMPARE(control<QLineEdit>(form, "lport")->text(), QStringLiteral("abc"));
 }
 
 void TestSave::browseButtonsFillTheirField_data()

@@ -1,6 +1,7 @@
 // The program's start-up sequence as the administrator sees it: the splash,
 // then the main window on its Service page, and exit code 0 at the end.
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "Startup.h"
 #include "dialogs/about.h"
@@ -36,7 +37,7 @@ void TestStartup::splashClosesItselfThenTheWindowShows()
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (auto *splash = qobject_cast<TAboutBox *>(QApplication::activeModalWidget())) {
             splashSeen = true;
-            QVERIFY(splash->Timer1->isActive());
+            QVERIFY(control<QTimer>(*splash, "Timer1")->isActive());
             windowHiddenDuringSplash = true;
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 if (qobject_cast<TForm3 *>(w) && w->isVisible())
@@ -51,9 +52,9 @@ void TestStartup::splashClosesItselfThenTheWindowShows()
     int page = -1;
     bool visible = false;
     options.whenShown = [&](TForm3 &form) {
-        page = form.PageControl1->currentIndex();
+        page = control<QTabWidget>(form, "PageControl1")->currentIndex();
         visible = form.isVisible();
-        form.Exit1->trigger();
+        control<QAction>(form, "Exit1")->trigger();
     };
     QCOMPARE(runPanel(*qApp, fake.platform(), options), 0);
     QVERIFY(splashSeen);
@@ -88,7 +89,9 @@ void TestStartup::exitEndsTheProgramWithCodeZero()
     FakePlatform fake;
     StartupOptions options;
     options.splashMilliseconds = 1;
-    options.whenShown = [](TForm3 &form) { QTimer::singleShot(20, &form, [&form] { form.Exit1->trigger(); }); };
+    options.whenShown = [](TForm3 &form) {
+        QTimer::singleShot(20, &form, [&form] { control<QAction>(form, "Exit1")->trigger(); });
+    };
     QCOMPARE(runPanel(*qApp, fake.platform(), options), 0);
     // The logs directory was made during start-up.
     QVERIFY(QFileInfo(fake.path(QStringLiteral("logs"))).isDir());

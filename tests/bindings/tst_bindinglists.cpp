@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "window/VellamorDesktopMain.h"
 
@@ -8,6 +9,7 @@
 #include <QToolButton>
 
 using namespace vellamor;
+using vellamor::test::control;
 using vellamor::test::FakePlatform;
 
 namespace {
@@ -55,22 +57,23 @@ class TestBindingLists : public QObject
         return found;
     }
 
-    // A window showing the page of `control`, its system lists filled from
-    // the table as start-up fills them.
-    void openWindowOn(const QString &control, const QStringList &table)
+    // A window showing the page of the control `name`, its system lists
+    // filled from the table as start-up fills them.
+    void openWindowOn(const QString &name, const QStringList &table)
     {
         m_fake = std::make_unique<FakePlatform>();
         m_fake->addressTable->addresses.clear();
         for (const QString &address : table)
             m_fake->addressTable->addresses.push_back(address.toStdString());
         m_window = std::make_unique<TForm3>(m_fake->platform());
-        m_window->FillSystemIPs(m_window->SystemIPS);
-        m_window->FillSystemIPs(m_window->SystemIPS2);
-        auto *widget = child<QWidget>(control);
-        m_window->PageControl1->setCurrentWidget(m_window->TabSheet4Config);
+        m_window->FillSystemIPs(control<QListWidget>(*m_window, "SystemIPS"));
+        m_window->FillSystemIPs(control<QListWidget>(*m_window, "SystemIPS2"));
+        auto *widget = child<QWidget>(name);
+        control<QTabWidget>(*m_window, "PageControl1")
+            ->setCurrentWidget(control<QWidget>(*m_window, "TabSheet4Config"));
         for (QWidget *page = widget; page; page = page->parentWidget()) {
-            if (m_window->PageControl2->indexOf(page) >= 0)
-                m_window->PageControl2->setCurrentWidget(page);
+            if (control<QTabWidget>(*m_window, "PageControl2")->indexOf(page) >= 0)
+                control<QTabWidget>(*m_window, "PageControl2")->setCurrentWidget(page);
         }
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -111,7 +114,8 @@ private Q_SLOTS:
         QFETCH(QStringList, table);
         openWindowOn(QStringLiteral("SystemIPS"), table);
 
-        for (QListWidget *list : {m_window->SystemIPS, m_window->SystemIPS2}) {
+        for (QListWidget *list :
+             {control<QListWidget>(*m_window, "SystemIPS"), control<QListWidget>(*m_window, "SystemIPS2")}) {
             QCOMPARE(entries(list), table);
             // A refill replaces what the list held.
             list->addItem(QStringLiteral("stale"));

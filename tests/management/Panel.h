@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "management/Statusthread.h"
 #include "window/VellamorDesktopMain.h"
@@ -42,7 +43,7 @@ struct Panel
         return true;
     }
 
-    QString caption() const { return form->TotalPorts_lbl->text(); }
+    QString caption() const { return control<QLabel>(*form, "TotalPorts_lbl")->text(); }
 
     FakePlatform fake;
     std::unique_ptr<TForm3> form;

@@ -1,6 +1,7 @@
 // The reload commands through the real main window, against real servers on
 // loopback: what is sent, when, and that the window never waits for it.
 
+#include "Controls.h"
 #include "ManagementServer.h"
 #include "Panel.h"
 #include "management/ManagementExchange.h"
@@ -17,6 +18,7 @@ using namespace std::chrono_literals;
 using vellamor::ManagementExchange;
 using vellamor::platform::Buttons;
 using vellamor::platform::Icon;
+using vellamor::test::control;
 using vellamor::test::Panel;
 using vellamor::tools::ManagementServer;
 
@@ -61,9 +63,9 @@ private Q_SLOTS:
         Panel panel;
         panel.target(QStringLiteral("127.0.0.1"), server.port(), password);
 
-        panel.form->Timer3->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
         QTRY_COMPARE(closed.size(), 1);
-        panel.form->Timer1->start();
+        control<QTimer>(*panel.form, "Timer1")->start();
         QTRY_COMPARE(closed.size(), 2);
         QCOMPARE(server.requests(), (QList<QByteArray>{rules, users}));
     }
@@ -80,12 +82,12 @@ private Q_SLOTS:
         Panel panel;
 
         panel.target(QStringLiteral("127.0.0.1"), first.port(), QStringLiteral("one"));
-        panel.form->Timer3->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
         QTRY_COMPARE(firstLog.size(), 1);
-        QVERIFY(!panel.form->Timer3->isActive());
+        QVERIFY(!control<QTimer>(*panel.form, "Timer3")->isActive());
 
         panel.target(QStringLiteral("127.0.0.1"), second.port(), QStringLiteral("two"));
-        panel.form->Timer3->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
         QTRY_COMPARE(secondLog.size(), 1);
         QTRY_COMPARE(commandsUnderWay(*panel.form), 0);
 
@@ -116,7 +118,7 @@ private Q_SLOTS:
             ++ticks;
         });
 
-        panel.form->Timer3->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
         heartbeat.start();
         QTRY_VERIFY(commandsUnderWay(*panel.form) == 1 && ticks >= 50);
         QCOMPARE(commandsUnderWay(*panel.form), 1); // still connecting
@@ -129,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(server.listenWithFullAcceptQueue());
         Panel panel(200ms);
         panel.target(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("pw"));
-        panel.form->Timer3->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
         QTRY_COMPARE(commandsUnderWay(*panel.form), 1);
         QTRY_COMPARE(commandsUnderWay(*panel.form), 0);
         QVERIFY(panel.fake.dialogs->boxes.isEmpty());
@@ -150,9 +152,9 @@ private Q_SLOTS:
 
         Panel panel(1h);
         panel.target(host, port, QStringLiteral("pw"));
-        panel.form->Timer3->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
         // An hour's step limit: the command is over at once or never.
-        QTRY_VERIFY(!panel.form->Timer3->isActive());
+        QTRY_VERIFY(!control<QTimer>(*panel.form, "Timer3")->isActive());
         QTRY_COMPARE(commandsUnderWay(*panel.form), 0);
         QVERIFY(panel.fake.dialogs->boxes.isEmpty());
     }
@@ -172,9 +174,9 @@ private Q_SLOTS:
         const quint16 port = serverUp ? (server.listen(), server.port()) : ManagementServer::closedPort();
         Panel panel;
         panel.target(QStringLiteral("127.0.0.1"), port, QStringLiteral("pw"));
-        panel.form->Timer1->start();
+        control<QTimer>(*panel.form, "Timer1")->start();
         QTRY_COMPARE(panel.fake.dialogs->boxes.size(), 1);
-        QVERIFY(!panel.form->Timer1->isActive());
+        QVERIFY(!control<QTimer>(*panel.form, "Timer1")->isActive());
 
         const auto &box = panel.fake.dialogs->boxes.first();
         QCOMPARE(box.text, QStringLiteral("Signal sent to server for reloading users"));
@@ -201,12 +203,12 @@ private Q_SLOTS:
         QSignalSpy closed(&server, &ManagementServer::connectionClosed);
         Panel panel;
         panel.target(QStringLiteral("127.0.0.1"), portKnown ? server.port() : 0, QStringLiteral("pw"));
-        Q_EMIT panel.form->Intelligent1->aboutToShow();
-        QCOMPARE(panel.form->ReloadUsers1->isEnabled(), portKnown);
+        Q_EMIT control<QMenu>(*panel.form, "Intelligent1")->aboutToShow();
+        QCOMPARE(control<QAction>(*panel.form, "ReloadUsers1")->isEnabled(), portKnown);
 
-        panel.form->ReloadUsers1->trigger();
+        control<QAction>(*panel.form, "ReloadUsers1")->trigger();
         if (!portKnown) {
-            QVERIFY(!panel.form->Timer1->isActive());
+            QVERIFY(!control<QTimer>(*panel.form, "Timer1")->isActive());
             return;
         }
         QTRY_COMPARE(panel.fake.dialogs->boxes.size(), 1);
@@ -227,11 +229,11 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         panel.form->FormCreate();
-        panel.form->mport->setText(QString::number(server.port()));
+        control<QLineEdit>(*panel.form, "mport")->setText(QString::number(server.port()));
         panel.fake.dialogs->answerNext(vellamor::platform::Answer::Save);
         QVERIFY(!panel.form->close());
-        QVERIFY(panel.form->Timer2->isActive());
-        QTRY_VERIFY(!panel.form->Timer2->isActive()); // closed, and shut down
+        QVERIFY(control<QTimer>(*panel.form, "Timer2")->isActive());
+        QTRY_VERIFY(!control<QTimer>(*panel.form, "Timer2")->isActive()); // closed, and shut down
         QCOMPARE(server.requests(), QList<QByteArray>{"RULESRELOAD 71!*9203&6##\r\n"});
     }
 
@@ -243,8 +245,8 @@ private Q_SLOTS:
         QVERIFY(server.listenWithFullAcceptQueue());
         Panel panel(1h);
         panel.target(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("pw"));
-        panel.form->Timer3->start();
-        panel.form->Timer1->start();
+        control<QTimer>(*panel.form, "Timer3")->start();
+        control<QTimer>(*panel.form, "Timer1")->start();
         QTRY_COMPARE(commandsUnderWay(*panel.form), 2);
 
         QVERIFY(panel.form->close());

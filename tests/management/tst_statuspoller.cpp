@@ -1,12 +1,14 @@
 // The users-status poller through the real main window, against real servers
 // on loopback: what the Service page shows, cycle after cycle.
 
+#include "Controls.h"
 #include "ManagementServer.h"
 #include "Panel.h"
 
 #include <QSignalSpy>
 
 using namespace std::chrono_literals;
+using vellamor::test::control;
 using vellamor::test::Panel;
 using vellamor::tools::ManagementServer;
 using Behaviour = ManagementServer::Behaviour;
@@ -67,7 +69,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!shown.isEmpty());
         QCOMPARE(shown.first().first().toString(), caption);
         QCOMPARE(panel.caption(), shown.last().first().toString());
-        QCOMPARE(panel.form->TotalPorts_lbl->textFormat(), Qt::PlainText);
+        QCOMPARE(control<QLabel>(*panel.form, "TotalPorts_lbl")->textFormat(), Qt::PlainText);
     }
 
     void requestLine_data()

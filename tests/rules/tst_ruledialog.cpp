@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakeDialogs.h"
 #include "dialogs/Rule.h"
 
@@ -15,6 +16,7 @@
 #include <memory>
 
 using namespace vellamor;
+using vellamor::test::control;
 using vellamor::test::FakeDialogs;
 
 namespace {
@@ -47,7 +49,9 @@ private:
 
     QList<QLineEdit *> fields() const
     {
-        return {m_dialog->singleip, m_dialog->cidr1, m_dialog->cidr2, m_dialog->range1, m_dialog->range2};
+        return {control<QLineEdit>(*m_dialog, "singleip"), control<QLineEdit>(*m_dialog, "cidr1"),
+                control<QLineEdit>(*m_dialog, "cidr2"), control<QLineEdit>(*m_dialog, "range1"),
+                control<QLineEdit>(*m_dialog, "range2")};
     }
 
     QStringList shownTexts() const
@@ -63,14 +67,14 @@ private:
     // Puts text into every field, going through the modes that open them.
     void fillEveryField()
     {
-        clickRadio(m_dialog->RadioButton2);
-        typeInto(m_dialog->cidr1, QStringLiteral("10.0.0.0"));
-        typeInto(m_dialog->cidr2, QStringLiteral("8"));
-        clickRadio(m_dialog->RadioButton3);
-        typeInto(m_dialog->range1, QStringLiteral("192.168.1.10"));
-        typeInto(m_dialog->range2, QStringLiteral("20"));
-        clickRadio(m_dialog->RadioButton1);
-        typeInto(m_dialog->singleip, QStringLiteral("1.2.3.4"));
+        clickRadio(control<QRadioButton>(*m_dialog, "RadioButton2"));
+        typeInto(control<QLineEdit>(*m_dialog, "cidr1"), QStringLiteral("10.0.0.0"));
+        typeInto(control<QLineEdit>(*m_dialog, "cidr2"), QStringLiteral("8"));
+        clickRadio(control<QRadioButton>(*m_dialog, "RadioButton3"));
+        typeInto(control<QLineEdit>(*m_dialog, "range1"), QStringLiteral("192.168.1.10"));
+        typeInto(control<QLineEdit>(*m_dialog, "range2"), QStringLiteral("20"));
+        clickRadio(control<QRadioButton>(*m_dialog, "RadioButton1"));
+        typeInto(control<QLineEdit>(*m_dialog, "singleip"), QStringLiteral("1.2.3.4"));
     }
 
 private Q_SLOTS:
@@ -88,31 +92,32 @@ private Q_SLOTS:
     {
         TForm33 &d = *m_dialog;
         QCOMPARE(d.windowTitle(), QStringLiteral("Add Rule"));
-        QCOMPARE(d.GroupBox5->title(), QStringLiteral("Rule Applies to"));
-        QCOMPARE(d.RadioButton4->text(), QStringLiteral("All IPs"));
-        QCOMPARE(d.RadioButton1->text(), QStringLiteral("Single IP"));
-        QCOMPARE(d.RadioButton2->text(), QStringLiteral("CIDR Block"));
-        QCOMPARE(d.RadioButton3->text(), QStringLiteral("IP Range"));
-        QCOMPARE(d.Label2->text(), QStringLiteral("/"));
-        QCOMPARE(d.Label4->text(), QStringLiteral("---"));
-        QCOMPARE(d.Button3->text(), QStringLiteral("Add Rule"));
-        QCOMPARE(d.Button2->text(), QStringLiteral("Cancel"));
-        QVERIFY(d.RadioButton4->isChecked());
+        QCOMPARE(control<QGroupBox>(d, "GroupBox5")->title(), QStringLiteral("Rule Applies to"));
+        QCOMPARE(control<QRadioButton>(d, "RadioButton4")->text(), QStringLiteral("All IPs"));
+        QCOMPARE(control<QRadioButton>(d, "RadioButton1")->text(), QStringLiteral("Single IP"));
+        QCOMPARE(control<QRadioButton>(d, "RadioButton2")->text(), QStringLiteral("CIDR Block"));
+        QCOMPARE(control<QRadioButton>(d, "RadioButton3")->text(), QStringLiteral("IP Range"));
+        QCOMPARE(control<QLabel>(d, "Label2")->text(), QStringLiteral("/"));
+        QCOMPARE(control<QLabel>(d, "Label4")->text(), QStringLiteral("---"));
+        QCOMPARE(control<QPushButton>(d, "Button3")->text(), QStringLiteral("Add Rule"));
+        QCOMPARE(control<QPushButton>(d, "Button2")->text(), QStringLiteral("Cancel"));
+        QVERIFY(control<QRadioButton>(d, "RadioButton4")->isChecked());
 
-        QVERIFY(!d.RuleType->isEditable());
-        QCOMPARE(d.RuleType->count(), 2);
-        QCOMPARE(d.RuleType->itemText(0), QStringLiteral("REJECT"));
-        QCOMPARE(d.RuleType->itemText(1), QStringLiteral("ACCEPT"));
-        QCOMPARE(d.RuleType->currentIndex(), -1);
-        QCOMPARE(d.RuleType->currentText(), QString());
+        QVERIFY(!control<QComboBox>(d, "RuleType")->isEditable());
+        QCOMPARE(control<QComboBox>(d, "RuleType")->count(), 2);
+        QCOMPARE(control<QComboBox>(d, "RuleType")->itemText(0), QStringLiteral("REJECT"));
+        QCOMPARE(control<QComboBox>(d, "RuleType")->itemText(1), QStringLiteral("ACCEPT"));
+        QCOMPARE(control<QComboBox>(d, "RuleType")->currentIndex(), -1);
+        QCOMPARE(control<QComboBox>(d, "RuleType")->currentText(), QString());
 
         QCOMPARE(shownTexts(), QStringList({kUntouchedAddress, kUntouchedAddress, kUntouchedDigits, kUntouchedAddress,
                                             kUntouchedDigits}));
-        QCOMPARE(d.singleip->isEnabled(), true);
-        for (QLineEdit *field : {d.cidr1, d.cidr2, d.range1, d.range2})
+        QCOMPARE(control<QLineEdit>(d, "singleip")->isEnabled(), true);
+        for (QLineEdit *field : {control<QLineEdit>(d, "cidr1"), control<QLineEdit>(d, "cidr2"),
+                                 control<QLineEdit>(d, "range1"), control<QLineEdit>(d, "range2")})
             QVERIFY2(!field->isEnabled(), qPrintable(field->objectName()));
-        QCOMPARE(d.singleip->palette().color(QPalette::Base), TForm33::enabledFieldColour());
-        QCOMPARE(d.cidr1->palette().color(QPalette::Base), TForm33::disabledFieldColour());
+        QCOMPARE(control<QLineEdit>(d, "singleip")->palette().color(QPalette::Base), TForm33::enabledFieldColour());
+        QCOMPARE(control<QLineEdit>(d, "cidr1")->palette().color(QPalette::Base), TForm33::disabledFieldColour());
         QVERIFY(TForm33::enabledFieldColour() != TForm33::disabledFieldColour());
         QVERIFY(d.RuleLine.isEmpty());
 
@@ -146,7 +151,9 @@ private Q_SLOTS:
         QCOMPARE(typed, QStringList({"1  .2  .3  .4  ", "10 .0  .0  .0  ", "8  ", "192.168.1  .10 ", "20 "}));
 
         // From every other mode, so a switch cannot lean on the state before it.
-        for (QRadioButton *from : {m_dialog->RadioButton2, m_dialog->RadioButton3, m_dialog->RadioButton4}) {
+        for (QRadioButton *from :
+             {control<QRadioButton>(*m_dialog, "RadioButton2"), control<QRadioButton>(*m_dialog, "RadioButton3"),
+              control<QRadioButton>(*m_dialog, "RadioButton4")}) {
             clickRadio(from);
             clickRadio(radioNamed(radio));
             QVERIFY(radioNamed(radio)->isChecked());
@@ -205,17 +212,20 @@ private Q_SLOTS:
         TForm33 &d = *m_dialog;
 
         clickRadio(radioNamed(radio));
-        QLineEdit *addressField = radio == "RadioButton2" ? d.cidr1 : radio == "RadioButton3" ? d.range1 : d.singleip;
-        QLineEdit *valueField = radio == "RadioButton2" ? d.cidr2 : d.range2;
+        QLineEdit *addressField = radio == "RadioButton2"   ? control<QLineEdit>(d, "cidr1")
+                                  : radio == "RadioButton3" ? control<QLineEdit>(d, "range1")
+                                                            : control<QLineEdit>(d, "singleip");
+        QLineEdit *valueField =
+            radio == "RadioButton2" ? control<QLineEdit>(d, "cidr2") : control<QLineEdit>(d, "range2");
         if (!address.isEmpty())
             typeInto(addressField, address);
         if (!value.isEmpty())
             typeInto(valueField, value);
         if (!typeKey.isEmpty())
-            QTest::keyClicks(d.RuleType, typeKey);
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), typeKey);
         const QStringList before = shownTexts();
 
-        QTest::mouseClick(d.Button3, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton);
 
         if (refusal.isEmpty()) {
             QVERIFY(m_boxes.boxes.isEmpty());
@@ -237,7 +247,7 @@ private Q_SLOTS:
         QVERIFY(radioNamed(radio)->isChecked());
 
         // The same entry is refused again: nothing about it changed.
-        QTest::mouseClick(d.Button3, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton);
         QCOMPARE(m_boxes.boxes.size(), 2);
         QCOMPARE(m_boxes.boxes.last().text, refusal);
         QVERIFY(d.isVisible());
@@ -249,19 +259,19 @@ private Q_SLOTS:
     {
         TForm33 &d = *m_dialog;
         fillEveryField();
-        QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-        clickRadio(d.RadioButton2);
-        QTest::mouseClick(d.Button3, Qt::LeftButton);
+        QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+        clickRadio(control<QRadioButton>(d, "RadioButton2"));
+        QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton);
         QCOMPARE(d.RuleLine, QStringLiteral("ACCEPT 10.0.0.0/8"));
-        QCOMPARE(d.singleip->text(), QStringLiteral("1.2.3.4"));
-        QCOMPARE(d.range1->text(), QStringLiteral("192.168.1.10"));
+        QCOMPARE(control<QLineEdit>(d, "singleip")->text(), QStringLiteral("1.2.3.4"));
+        QCOMPARE(control<QLineEdit>(d, "range1")->text(), QStringLiteral("192.168.1.10"));
     }
 
     // A click anywhere on blank positions continues after the typed digits,
     // so the user never has to aim for the first position.
     void clickContinuesAfterTypedDigits()
     {
-        QLineEdit *field = m_dialog->singleip;
+        QLineEdit *field = control<QLineEdit>(*m_dialog, "singleip");
         typeInto(field, QStringLiteral("192.168.1.1"));
         typeInto(field, QStringLiteral("0"));
         QCOMPARE(field->text(), QStringLiteral("192.168.1.10"));
@@ -274,7 +284,7 @@ private Q_SLOTS:
         TForm33 &d = *m_dialog;
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.RadioButton4));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(control<QRadioButton>(d, "RadioButton4")));
 
         const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
         const auto tabTo = [&](QWidget *target) {
@@ -285,16 +295,16 @@ private Q_SLOTS:
 
         press(Qt::Key_Down);
         press(Qt::Key_Down);
-        QVERIFY(d.RadioButton2->isChecked());
-        QVERIFY(d.cidr1->isEnabled());
-        QVERIFY(tabTo(d.cidr1));
-        QTest::keyClicks(d.cidr1, QStringLiteral("172.16.0.0"));
-        QVERIFY(tabTo(d.cidr2));
-        QTest::keyClicks(d.cidr2, QStringLiteral("12"));
-        QVERIFY(tabTo(d.RuleType));
+        QVERIFY(control<QRadioButton>(d, "RadioButton2")->isChecked());
+        QVERIFY(control<QLineEdit>(d, "cidr1")->isEnabled());
+        QVERIFY(tabTo(control<QLineEdit>(d, "cidr1")));
+        QTest::keyClicks(control<QLineEdit>(d, "cidr1"), QStringLiteral("172.16.0.0"));
+        QVERIFY(tabTo(control<QLineEdit>(d, "cidr2")));
+        QTest::keyClicks(control<QLineEdit>(d, "cidr2"), QStringLiteral("12"));
+        QVERIFY(tabTo(control<QComboBox>(d, "RuleType")));
         press(Qt::Key_Down);
         press(Qt::Key_Down);
-        QCOMPARE(d.RuleType->currentText(), QStringLiteral("ACCEPT"));
+        QCOMPARE(control<QComboBox>(d, "RuleType")->currentText(), QStringLiteral("ACCEPT"));
         press(Qt::Key_Return);
 
         QVERIFY(m_boxes.boxes.isEmpty());
@@ -322,13 +332,13 @@ private Q_SLOTS:
 
         QTimer::singleShot(0, this, [&] {
             if (QApplication::activeModalWidget() == &d) {
-                clickRadio(d.RadioButton1);
-                typeInto(d.singleip, QStringLiteral("10.0.0.1"));
+                clickRadio(control<QRadioButton>(d, "RadioButton1"));
+                typeInto(control<QLineEdit>(d, "singleip"), QStringLiteral("10.0.0.1"));
                 for (int i = 0; i < refusals; ++i)
-                    QTest::mouseClick(d.Button3, Qt::LeftButton); // no rule type chosen
-                QTest::keyClicks(d.RuleType, QStringLiteral("A"));
+                    QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton); // no rule type chosen
+                QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
                 if (leave == "cancel")
-                    QTest::mouseClick(d.Button2, Qt::LeftButton);
+                    QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
                 else if (leave == "escape")
                     QTest::keyClick(&d, Qt::Key_Escape);
                 else
@@ -352,9 +362,9 @@ private Q_SLOTS:
         TForm33 &d = *m_dialog;
         QTimer::singleShot(0, this, [&] {
             if (QApplication::activeModalWidget() == &d) {
-                QTest::mouseClick(d.Button3, Qt::LeftButton); // refused first: no type
-                QTest::keyClicks(d.RuleType, QStringLiteral("R"));
-                QTest::mouseClick(d.Button3, Qt::LeftButton);
+                QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton); // refused first: no type
+                QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("R"));
+                QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton);
             }
             if (d.isVisible())
                 d.reject();

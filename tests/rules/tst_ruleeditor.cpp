@@ -1,6 +1,7 @@
 // The Security page as a rule editor: moving, editing in place, finding and
 // the warnings, through the real window on a temporary rules.txt.
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "dialogs/Rule.h"
 #include "dialogs/RuleTextEditor.h"
@@ -24,9 +25,15 @@
 #include <memory>
 
 using namespace vellamor;
+using vellamor::test::control;
 using vellamor::test::FakePlatform;
 
 namespace {
+
+RuleListView *rulesList(const TForm3 &w)
+{
+    return control<RuleListView>(w, "RulesList");
+}
 
 using Step = std::function<void(TForm3 &)>;
 using DialogStep = std::function<void(QWidget *)>;
@@ -44,18 +51,18 @@ QStringList lines(const QAbstractItemModel *model)
 
 QString selected(const TForm3 &w)
 {
-    return w.RulesList->selectionModel()->selectedIndexes().value(0).data().toString();
+    return rulesList(w)->selectionModel()->selectedIndexes().value(0).data().toString();
 }
 
 void select(TForm3 &w, int row)
 {
-    w.RulesList->setCurrentIndex(w.RulesList->model()->index(row, 0));
+    rulesList(w)->setCurrentIndex(rulesList(w)->model()->index(row, 0));
 }
 
 // Drops the row on the list at the given point, as the end of a drag does.
 void drop(TForm3 &w, QMimeData *mime, QPoint at)
 {
-    QWidget *viewport = w.RulesList->viewport();
+    QWidget *viewport = rulesList(w)->viewport();
     QDragEnterEvent enter(at, Qt::MoveAction, mime, Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(at, Qt::MoveAction, mime, Qt::LeftButton, {});
@@ -67,17 +74,17 @@ void drop(TForm3 &w, QMimeData *mime, QPoint at)
 
 Step keys(Qt::Key key)
 {
-    return [key](TForm3 &w) { QTest::keyClick(w.RulesList, key, Qt::ControlModifier); };
+    return [key](TForm3 &w) { QTest::keyClick(rulesList(w), key, Qt::ControlModifier); };
 }
 
 // The selected row dropped onto the upper part of row `target` (-1: below the last row).
 Step dragTo(int target)
 {
     return [target](TForm3 &w) {
-        const int row = w.RulesList->currentIndex().row();
-        const QRect rect = target < 0 ? QRect(0, w.RulesList->viewport()->height() - 4, 10, 2)
-                                      : w.RulesList->visualRect(w.RulesList->model()->index(target, 0));
-        drop(w, w.RulesList->dragData(row), rect.topLeft() + QPoint(5, 2));
+        const int row = rulesList(w)->currentIndex().row();
+        const QRect rect = target < 0 ? QRect(0, rulesList(w)->viewport()->height() - 4, 10, 2)
+                                      : rulesList(w)->visualRect(rulesList(w)->model()->index(target, 0));
+        drop(w, rulesList(w)->dragData(row), rect.topLeft() + QPoint(5, 2));
     };
 }
 
@@ -120,12 +127,13 @@ private:
         file.close();
         m_window = std::make_unique<TForm3>(m_fake->platform());
         m_window->FormCreate();
-        m_window->PageControl1->setCurrentIndex(1);
-        m_window->PageControl2->setCurrentWidget(m_window->TabSheet2ConfigSecurity);
+        control<QTabWidget>(*m_window, "PageControl1")->setCurrentIndex(1);
+        control<QTabWidget>(*m_window, "PageControl2")
+            ->setCurrentWidget(control<QWidget>(*m_window, "TabSheet2ConfigSecurity"));
         m_window->show();
         if (!QTest::qWaitForWindowActive(m_window.get()))
             qWarning("window not active");
-        m_window->RulesList->setFocus();
+        rulesList(*m_window)->setFocus();
         return *m_window;
     }
 
@@ -147,7 +155,7 @@ private Q_SLOTS:
 
         const QString a = "ACCEPT 10.0.0.5", b = "REJECT 192.168.1.1", c = "ACCEPT 10.0.0.0/24",
                       d = "REJECT 10.0.0.0/8";
-        const Step up = [](TForm3 &w) { QTest::mouseClick(w.MoveRuleUp_btn, Qt::LeftButton); };
+        const Step up = [](TForm3 &w) { QTest::mouseClick(control<QToolButton>(w, "MoveRuleUp_btn"), Qt::LeftButton); };
         QTest::newRow("Ctrl+Down") << "" << 0 << keys(Qt::Key_Down) << QStringList{b, a, c, d};
         QTest::newRow("Ctrl+Up") << "" << 2 << keys(Qt::Key_Up) << QStringList{a, c, b, d};
         QTest::newRow("Move Up button") << "" << 3 << up << QStringList{a, b, d, c};
@@ -172,7 +180,7 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(Step, move);
         TForm3 &w = start();
-        w.RulesFilter_txt->setText(filter);
+        control<QLineEdit>(w, "RulesFilter_txt")->setText(filter);
         select(w, row);
         const QString moved = selected(w);
 
@@ -180,8 +188,8 @@ private Q_SLOTS:
         QTEST(ruleSet(), "after");
         // The moved rule stays selected and in sight.
         QCOMPARE(selected(w), moved);
-        QVERIFY(w.RulesList->viewport()->rect().intersects(w.RulesList->visualRect(w.RulesList->currentIndex())));
-        QCOMPARE(w.MoveRuleUp_btn->isEnabled(), w.RulesList->currentIndex().row() > 0);
+        QVERIFY(rulesList(w)->viewport()->rect().intersects(rulesList(w)->visualRect(rulesList(w)->currentIndex())));
+        QCOMPARE(control<QToolButton>(w, "MoveRuleUp_btn")->isEnabled(), rulesList(w)->currentIndex().row() > 0);
     }
 
     // Double click, Enter or "Edit Rule" open the rule where it stands.
@@ -193,13 +201,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("error"); // shown on the way
 
-        const Step enter = [](TForm3 &w) { QTest::keyClick(w.RulesList, Qt::Key_Return); };
-        const Step menu = [](TForm3 &w) { w.EditRule1->trigger(); };
+        const Step enter = [](TForm3 &w) { QTest::keyClick(rulesList(w), Qt::Key_Return); };
+        const Step menu = [](TForm3 &w) { control<QAction>(w, "EditRule1")->trigger(); };
         const Step doubleClick = [](TForm3 &w) {
             // A double click begins with a press, which QTest leaves out.
-            const QPoint at = w.RulesList->visualRect(w.RulesList->currentIndex()).center();
-            QTest::mouseClick(w.RulesList->viewport(), Qt::LeftButton, {}, at);
-            QTest::mouseDClick(w.RulesList->viewport(), Qt::LeftButton, {}, at);
+            const QPoint at = rulesList(w)->visualRect(rulesList(w)->currentIndex()).center();
+            QTest::mouseClick(rulesList(w)->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(rulesList(w)->viewport(), Qt::LeftButton, {}, at);
         };
         const auto form33 = [](const std::function<void(TForm33 &)> &steps) {
             return DialogStep([steps](QWidget *dialog) {
@@ -213,40 +221,40 @@ private Q_SLOTS:
             field->selectAll();
             QTest::keyClicks(field, text);
         };
-        const auto ok = [](TForm33 &d) { QTest::mouseClick(d.Button3, Qt::LeftButton); };
+        const auto ok = [](TForm33 &d) { QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton); };
 
         QTest::newRow("All IPs, new type") << "REJECT 0.0.0.0" << enter << form33([ok](TForm33 &d) {
-            QVERIFY(d.RadioButton4->isChecked());
-            QCOMPARE(d.RuleType->currentText(), QStringLiteral("REJECT"));
-            d.RuleType->setCurrentIndex(1);
+            QVERIFY(control<QRadioButton>(d, "RadioButton4")->isChecked());
+            QCOMPARE(control<QComboBox>(d, "RuleType")->currentText(), QStringLiteral("REJECT"));
+            control<QComboBox>(d, "RuleType")->setCurrentIndex(1);
             ok(d);
         }) << "ACCEPT 0.0.0.0"
                                            << "";
         QTest::newRow("single, unchanged") << "ACCEPT 010.0.0.5" << doubleClick << form33([ok](TForm33 &d) {
-            QVERIFY(d.RadioButton1->isChecked());
-            QCOMPARE(d.singleip->displayText(), QStringLiteral("010.0  .0  .5  "));
+            QVERIFY(control<QRadioButton>(d, "RadioButton1")->isChecked());
+            QCOMPARE(control<QLineEdit>(d, "singleip")->displayText(), QStringLiteral("010.0  .0  .5  "));
             ok(d);
         }) << "ACCEPT 010.0.0.5"
                                            << "";
         QTest::newRow("block, new prefix") << "REJECT 10.0.0.0/8" << menu << form33([ok, retype](TForm33 &d) {
-            QVERIFY(d.RadioButton2->isChecked());
-            retype(d.cidr2, QStringLiteral("16"));
+            QVERIFY(control<QRadioButton>(d, "RadioButton2")->isChecked());
+            retype(control<QLineEdit>(d, "cidr2"), QStringLiteral("16"));
             ok(d);
         }) << "REJECT 10.0.0.0/16"
                                            << "";
         QTest::newRow("range, refused then fixed")
             << "ACCEPT 192.168.1.10-20" << enter << form33([ok, retype](TForm33 &d) {
-                   QVERIFY(d.RadioButton3->isChecked());
-                   retype(d.range1, QStringLiteral("192.168.1.300"));
+                   QVERIFY(control<QRadioButton>(d, "RadioButton3")->isChecked());
+                   retype(control<QLineEdit>(d, "range1"), QStringLiteral("192.168.1.300"));
                    ok(d);
-                   retype(d.range1, QStringLiteral("192.168.1.15"));
+                   retype(control<QLineEdit>(d, "range1"), QStringLiteral("192.168.1.15"));
                    ok(d);
                })
             << "ACCEPT 192.168.1.15-20"
             << "Invalid Range.";
         QTest::newRow("cancel") << "ACCEPT 10.0.0.5" << enter << form33([](TForm33 &d) {
-            d.RuleType->setCurrentIndex(0);
-            QTest::mouseClick(d.Button2, Qt::LeftButton);
+            control<QComboBox>(d, "RuleType")->setCurrentIndex(0);
+            QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         }) << "ACCEPT 10.0.0.5"
                                 << "";
         const auto plain = [](const QString &text) {
@@ -315,15 +323,15 @@ private Q_SLOTS:
         QFETCH(QString, text);
         TForm3 &w = start();
         select(w, 3);
-        QTest::keyClicks(w.RulesFilter_txt, text);
-        QTEST(lines(w.RulesList->model()), "shown");
-        QTEST(w.RulesFound_lbl->text(), "found");
+        QTest::keyClicks(control<QLineEdit>(w, "RulesFilter_txt"), text);
+        QTEST(lines(rulesList(w)->model()), "shown");
+        QTEST(control<QLabel>(w, "RulesFound_lbl")->text(), "found");
 
         // Cleared, the whole list again, the selection kept.
-        w.RulesFilter_txt->clear();
-        QCOMPARE(lines(w.RulesList->model()), ruleSet());
+        control<QLineEdit>(w, "RulesFilter_txt")->clear();
+        QCOMPARE(lines(rulesList(w)->model()), ruleSet());
         QCOMPARE(selected(w), QStringLiteral("REJECT 10.0.0.0/8"));
-        QVERIFY(w.RulesFound_lbl->isHidden());
+        QVERIFY(control<QLabel>(w, "RulesFound_lbl")->isHidden());
     }
 
     // An added rule that the find text would hide clears the find; one it
@@ -341,38 +349,38 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         TForm3 &w = start();
-        QTest::keyClicks(w.RulesFilter_txt, text);
-        inDialog([&] { QTest::mouseClick(w.Button2, Qt::LeftButton); },
+        QTest::keyClicks(control<QLineEdit>(w, "RulesFilter_txt"), text);
+        inDialog([&] { QTest::mouseClick(control<QPushButton>(w, "Button2"), Qt::LeftButton); },
                  [](QWidget *dialog) {
                      auto *d = qobject_cast<TForm33 *>(dialog);
                      QVERIFY(d);
-                     d->RuleType->setCurrentIndex(0); // REJECT; the dialog starts on All IPs
-                     QTest::mouseClick(d->Button3, Qt::LeftButton);
+                     control<QComboBox>(*d, "RuleType")->setCurrentIndex(0); // REJECT; the dialog starts on All IPs
+                     QTest::mouseClick(control<QPushButton>(*d, "Button3"), Qt::LeftButton);
                  });
-        QTEST(w.RulesFilter_txt->text(), "kept");
-        QCOMPARE(lines(w.RulesList->model()).constLast(), QStringLiteral("REJECT 0.0.0.0"));
+        QTEST(control<QLineEdit>(w, "RulesFilter_txt")->text(), "kept");
+        QCOMPARE(lines(rulesList(w)->model()).constLast(), QStringLiteral("REJECT 0.0.0.0"));
     }
 
     void warnings()
     {
         TForm3 &w = start("POLICY REJECT\r\nREJECT 10.0.0.5/24\r\nREJECT 1.2.3.4\r\nREJECT 1.2.3.4\r\n");
-        QTRY_VERIFY(!w.RulesAttention_lbl->isHidden());
-        QCOMPARE(w.RulesAttention_lbl->text(), QStringLiteral("2 rules need attention"));
-        const QAbstractItemModel *shown = w.RulesList->model();
+        QTRY_VERIFY(!control<QLabel>(w, "RulesAttention_lbl")->isHidden());
+        QCOMPARE(control<QLabel>(w, "RulesAttention_lbl")->text(), QStringLiteral("2 rules need attention"));
+        const QAbstractItemModel *shown = rulesList(w)->model();
         QCOMPARE(shown->index(0, 0).data(Qt::ToolTipRole).toString(),
                  QStringLiteral("10.0.0.5/24 has host bits set: it covers 10.0.0.0\u201310.0.0.255"));
         QVERIFY(shown->index(1, 0).data(Qt::ToolTipRole).isNull());
         QCOMPARE(shown->index(2, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("Same as rule 2"));
-        QVERIFY(!w.PolicyNote_lbl->isHidden());
+        QVERIFY(!control<QLabel>(w, "PolicyNote_lbl")->isHidden());
 
         // The checks follow the edits.
         select(w, 0);
-        QTest::keyClick(w.RulesList, Qt::Key_Down, Qt::ControlModifier);
+        QTest::keyClick(rulesList(w), Qt::Key_Down, Qt::ControlModifier);
         QCOMPARE(shown->index(2, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("Same as rule 1"));
-        w.PolicyAccept_radio->click();
-        QVERIFY(w.PolicyNote_lbl->isHidden());
-        w.Button3->click();
-        QTRY_VERIFY(w.RulesAttention_lbl->isHidden());
+        control<QRadioButton>(w, "PolicyAccept_radio")->click();
+        QVERIFY(control<QLabel>(w, "PolicyNote_lbl")->isHidden());
+        control<QPushButton>(w, "Button3")->click();
+        QTRY_VERIFY(control<QLabel>(w, "RulesAttention_lbl")->isHidden());
     }
 };
 

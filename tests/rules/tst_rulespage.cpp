@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 
 using namespace vellamor;
+using vellamor::test::control;
 using vellamor::test::FakePlatform;
 
 namespace {
@@ -43,7 +45,7 @@ void writeAll(const QString &path, const QByteArray &content)
 QStringList entries(const TForm3 &window)
 {
     QStringList texts;
-    const QAbstractItemModel *rules = window.RulesList->model();
+    const QAbstractItemModel *rules = control<RuleListView>(window, "RulesList")->model();
     for (int row = 0; row < rules->rowCount(); ++row)
         texts << rules->index(row, 0).data().toString();
     return texts;
@@ -73,16 +75,16 @@ void addRule(TForm3 &window, const std::function<void(TForm33 &)> &steps)
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
-    QTest::mouseClick(window.Button2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "Button2"), Qt::LeftButton);
     QVERIFY(opened);
 }
 
 void composeSingleIp(TForm33 &dialog, const QString &address, const QString &typeKey)
 {
-    clickRadio(dialog.RadioButton1);
-    typeInto(dialog.singleip, address);
-    QTest::keyClicks(dialog.RuleType, typeKey);
-    QTest::mouseClick(dialog.Button3, Qt::LeftButton);
+    clickRadio(control<QRadioButton>(dialog, "RadioButton1"));
+    typeInto(control<QLineEdit>(dialog, "singleip"), address);
+    QTest::keyClicks(control<QComboBox>(dialog, "RuleType"), typeKey);
+    QTest::mouseClick(control<QPushButton>(dialog, "Button3"), Qt::LeftButton);
 }
 
 const QByteArray kTwoRules = "POLICY ACCEPT\r\nREJECT 10.0.0.0/8\r\nACCEPT 192.168.1.10-20\r\n";
@@ -194,8 +196,9 @@ private Q_SLOTS:
             writeAll(rulesPath(), file);
         start();
 
-        QTEST(m_window->PolicyAccept_radio->isChecked(), "acceptAll");
-        QCOMPARE(m_window->PolicyReject_radio->isChecked(), !m_window->PolicyAccept_radio->isChecked());
+        QTEST(control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked(), "acceptAll");
+        QCOMPARE(control<QRadioButton>(*m_window, "PolicyReject_radio")->isChecked(),
+                 !control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked());
         QTEST(entries(*m_window), "rules");
         QVERIFY(m_fake->dialogs->boxes.isEmpty());
 
@@ -236,8 +239,8 @@ private Q_SLOTS:
         }
         writeAll(rulesPath(), file);
         start();
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 100000);
-        QCOMPARE(m_window->RulesList->model()->index(99999, 0).data().toString(),
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 100000);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->index(99999, 0).data().toString(),
                  "REJECT " + QString(300, 'x') + "99999");
         m_window->SaveRules();
         QVERIFY(readAll(rulesPath()) == file);
@@ -286,8 +289,8 @@ private Q_SLOTS:
         QCOMPARE(boxes, error.isEmpty()
                             ? QStringList()
                             : QStringList{"Could not read the rules from \"" + rulesPath() + "\": " + error});
-        QVERIFY(m_window->PolicyReject_radio->isChecked());
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
+        QVERIFY(control<QRadioButton>(*m_window, "PolicyReject_radio")->isChecked());
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
     }
 
     // rules.txt holds no secret: a new one is as readable as the umask lets
@@ -318,9 +321,9 @@ private Q_SLOTS:
     {
         writeAll(rulesPath(), "POLICY REJECT\r\nA\r\n");
         start();
-        clickRadio(m_window->PolicyAccept_radio);
-        QVERIFY(m_window->PolicyAccept_radio->isChecked());
-        QVERIFY(!m_window->PolicyReject_radio->isChecked());
+        clickRadio(control<QRadioButton>(*m_window, "PolicyAccept_radio"));
+        QVERIFY(control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked());
+        QVERIFY(!control<QRadioButton>(*m_window, "PolicyReject_radio")->isChecked());
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\nA\r\n"));
     }
@@ -329,9 +332,9 @@ private Q_SLOTS:
     {
         writeAll(rulesPath(), kTwoRules);
         start();
-        QTest::mouseClick(m_window->Button3, Qt::LeftButton);
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
-        QVERIFY(m_window->PolicyAccept_radio->isChecked());
+        QTest::mouseClick(control<QPushButton>(*m_window, "Button3"), Qt::LeftButton);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
+        QVERIFY(control<QRadioButton>(*m_window, "PolicyAccept_radio")->isChecked());
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY ACCEPT\r\n"));
     }
@@ -340,11 +343,12 @@ private Q_SLOTS:
     {
         writeAll(rulesPath(), "POLICY REJECT\r\nA\r\nB\r\nC\r\n");
         start();
-        m_window->Delete1->trigger();
+        control<QAction>(*m_window, "Delete1")->trigger();
         QCOMPARE(entries(*m_window), QStringList({"A", "B", "C"}));
 
-        m_window->RulesList->setCurrentIndex(m_window->RulesList->model()->index(1, 0));
-        m_window->Delete1->trigger();
+        control<RuleListView>(*m_window, "RulesList")
+            ->setCurrentIndex(control<RuleListView>(*m_window, "RulesList")->model()->index(1, 0));
+        control<QAction>(*m_window, "Delete1")->trigger();
         QCOMPARE(entries(*m_window), QStringList({"A", "C"}));
         m_window->SaveRules();
         QCOMPARE(readAll(rulesPath()), QByteArray("POLICY REJECT\r\nA\r\nC\r\n"));
@@ -357,11 +361,11 @@ private Q_SLOTS:
         addRule(*m_window, [](TForm33 &d) { composeSingleIp(d, QStringLiteral("10.1.2.3"), QStringLiteral("R")); });
         addRule(*m_window, [](TForm33 &d) { composeSingleIp(d, QStringLiteral("10.1.2.3"), QStringLiteral("R")); });
         addRule(*m_window, [](TForm33 &d) {
-            clickRadio(d.RadioButton3);
-            typeInto(d.range1, QStringLiteral("192.168.1.10"));
-            typeInto(d.range2, QStringLiteral("20"));
-            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-            QTest::mouseClick(d.Button3, Qt::LeftButton);
+            clickRadio(control<QRadioButton>(d, "RadioButton3"));
+            typeInto(control<QLineEdit>(d, "range1"), QStringLiteral("192.168.1.10"));
+            typeInto(control<QLineEdit>(d, "range2"), QStringLiteral("20"));
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+            QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton);
         });
         QCOMPARE(entries(*m_window), QStringList({"REJECT 10.0.0.0/8", "ACCEPT 192.168.1.10-20", "REJECT 10.1.2.3",
                                                   "REJECT 10.1.2.3", "ACCEPT 192.168.1.10-20"}));
@@ -385,17 +389,17 @@ private Q_SLOTS:
         QFETCH(bool, closeBox);
         start();
         addRule(*m_window, [&](TForm33 &d) {
-            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-            clickRadio(d.RadioButton2);
-            typeInto(d.cidr1, QStringLiteral("10.0.0.0"));
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+            clickRadio(control<QRadioButton>(d, "RadioButton2"));
+            typeInto(control<QLineEdit>(d, "cidr1"), QStringLiteral("10.0.0.0"));
             for (int i = 0; i < refusals; ++i)
-                QTest::mouseClick(d.Button3, Qt::LeftButton); // no prefix
+                QTest::mouseClick(control<QPushButton>(d, "Button3"), Qt::LeftButton); // no prefix
             if (closeBox)
                 d.close();
             else
-                QTest::mouseClick(d.Button2, Qt::LeftButton);
+                QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         });
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
         QCOMPARE(m_fake->dialogs->boxes.size(), refusals);
         for (const test::ShownBox &box : std::as_const(m_fake->dialogs->boxes))
             QCOMPARE(box.text, QStringLiteral("Invalid CIDR."));
@@ -405,24 +409,25 @@ private Q_SLOTS:
     {
         start();
         addRule(*m_window, [](TForm33 &d) {
-            QTest::keyClicks(d.RuleType, QStringLiteral("A"));
-            clickRadio(d.RadioButton3);
-            typeInto(d.range1, QStringLiteral("1.2.3.4"));
-            typeInto(d.range2, QStringLiteral("9"));
-            QTest::mouseClick(d.Button2, Qt::LeftButton);
+            QTest::keyClicks(control<QComboBox>(d, "RuleType"), QStringLiteral("A"));
+            clickRadio(control<QRadioButton>(d, "RadioButton3"));
+            typeInto(control<QLineEdit>(d, "range1"), QStringLiteral("1.2.3.4"));
+            typeInto(control<QLineEdit>(d, "range2"), QStringLiteral("9"));
+            QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         });
         addRule(*m_window, [](TForm33 &d) {
-            QVERIFY(d.RadioButton4->isChecked());
-            QCOMPARE(d.RuleType->currentIndex(), -1);
+            QVERIFY(control<QRadioButton>(d, "RadioButton4")->isChecked());
+            QCOMPARE(control<QComboBox>(d, "RuleType")->currentIndex(), -1);
             QVERIFY(d.RuleLine.isEmpty());
-            for (QLineEdit *field : {d.singleip, d.cidr1, d.range1})
+            for (QLineEdit *field :
+                 {control<QLineEdit>(d, "singleip"), control<QLineEdit>(d, "cidr1"), control<QLineEdit>(d, "range1")})
                 QCOMPARE(field->displayText(), QStringLiteral("   .   .   .   "));
-            for (QLineEdit *field : {d.cidr2, d.range2})
+            for (QLineEdit *field : {control<QLineEdit>(d, "cidr2"), control<QLineEdit>(d, "range2")})
                 QCOMPARE(field->displayText(), QStringLiteral("   "));
-            QVERIFY(!d.range1->isEnabled());
-            QTest::mouseClick(d.Button2, Qt::LeftButton);
+            QVERIFY(!control<QLineEdit>(d, "range1")->isEnabled());
+            QTest::mouseClick(control<QPushButton>(d, "Button2"), Qt::LeftButton);
         });
-        QCOMPARE(m_window->RulesList->model()->rowCount(), 0);
+        QCOMPARE(control<RuleListView>(*m_window, "RulesList")->model()->rowCount(), 0);
     }
 
     // A rule set that cannot be written stops with the file's name and the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Controls.h"
 #include "FakePlatform.h"
 #include "window/VellamorDesktopMain.h"
 
@@ -27,15 +28,15 @@ struct ServicePanel
         platform.serviceManager = std::move(manager);
         window = std::make_unique<TForm3>(platform.platform());
         // Ticks come only when a test asks for them.
-        window->Timer2->setInterval(3600 * 1000);
+        control<QTimer>(*window, "Timer2")->setInterval(3600 * 1000);
     }
 
     FakeDialogs &dialogs() { return *platform.dialogs; }
 
     QWidget *widget(const QString &name) const { return window->findChild<QWidget *>(name); }
 
-    QLabel *status() const { return window->status_lbl; }
-    QString caption() const { return window->status_lbl->text(); }
+    QLabel *status() const { return control<QLabel>(*window, "status_lbl"); }
+    QString caption() const { return control<QLabel>(*window, "status_lbl")->text(); }
 
     // Shows the window and lets the window system activate it, as at start-up,
     // and waits for the monitor's first display (it replaces the caption the
@@ -51,16 +52,16 @@ struct ServicePanel
     // One tick of the service timer, as it comes every five seconds.
     bool tick()
     {
-        QSignalSpy ticked(window->Timer2, &QTimer::timeout);
-        const int interval = window->Timer2->interval();
-        window->Timer2->setInterval(1);
+        QSignalSpy ticked(control<QTimer>(*window, "Timer2"), &QTimer::timeout);
+        const int interval = control<QTimer>(*window, "Timer2")->interval();
+        control<QTimer>(*window, "Timer2")->setInterval(1);
         const bool ok = ticked.wait(5000);
-        window->Timer2->setInterval(interval);
+        control<QTimer>(*window, "Timer2")->setInterval(interval);
         return ok;
     }
 
     // The service timer ticking all the time, fast.
-    void tickFast() { window->Timer2->setInterval(20); }
+    void tickFast() { control<QTimer>(*window, "Timer2")->setInterval(20); }
 
     QString visiblePictures() const
     {
@@ -84,7 +85,7 @@ struct ServicePanel
 
     void click(const QString &label) { QTest::mouseClick(widget(label), Qt::LeftButton); }
 
-    QString statusBar() const { return window->StatusBar1->currentMessage(); }
+    QString statusBar() const { return control<QStatusBar>(*window, "StatusBar1")->currentMessage(); }
 
     FakePlatform platform;
     std::unique_ptr<TForm3> window;

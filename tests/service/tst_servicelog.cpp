@@ -2,6 +2,7 @@
 // journalctl on the PATH or by a log directory of files. Windows has no
 // journal: there the log directory is the server's only log.
 
+#include "Controls.h"
 #include "ServicePanel.h"
 #include "dialogs/ServiceLogWindow.h"
 
@@ -168,7 +169,7 @@ void TestServiceLog::logDirectory()
 {
     QTemporaryDir logs;
     LogPanel panel(platform::makeFolderLogs());
-    panel.window->DefaultLogFolder_txt->setText(logs.path());
+    control<QLineEdit>(*panel.window, "DefaultLogFolder_txt")->setText(logs.path());
     panel.openLog();
     QTRY_COMPARE(panel.problem(), "There is no log file in " + QDir::toNativeSeparators(logs.path()) + " yet.");
 

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakeServiceManager.h"
 #include "ServicePanel.h"
 
@@ -49,8 +50,8 @@ void TestServicePage::tickBeforeActivation()
 {
     Panel panel;
     // As built: "Stopped" in black, the grey gear, every command offered.
-    QVERIFY(panel.window->Timer2->isActive());
-    QCOMPARE(panel.window->Timer2->interval(), 3600 * 1000);
+    QVERIFY(control<QTimer>(*panel.window, "Timer2")->isActive());
+    QCOMPARE(control<QTimer>(*panel.window, "Timer2")->interval(), 3600 * 1000);
     QCOMPARE(panel.status()->text(), "Stopped");
     QCOMPARE(panel.captionColour(), QColor(Qt::black));
     QCOMPARE(panel.visiblePictures(), "StatusUnknown");
@@ -70,8 +71,8 @@ void TestServicePage::activationOpensForQueriesOnly()
     Panel panel;
     // The service timer runs from the moment the window exists.
     TForm3 fresh(panel.platform.platform());
-    QVERIFY(fresh.Timer2->isActive());
-    QCOMPARE(fresh.Timer2->interval(), 5000);
+    QVERIFY(control<QTimer>(fresh, "Timer2")->isActive());
+    QCOMPARE(control<QTimer>(fresh, "Timer2")->interval(), 5000);
 
     panel.services->state = ServiceManager::Running;
     QVERIFY(panel.activate());
@@ -373,7 +374,7 @@ void TestServicePage::closingTheWindowClosesTheMonitor()
 
     panel.window->close();
     QVERIFY(panel.services->openHandles.empty());
-    QVERIFY(!panel.window->Timer2->isActive());
+    QVERIFY(!control<QTimer>(*panel.window, "Timer2")->isActive());
     panel.window.reset();
     QCOMPARE(panel.services->badCalls, 0);
 }

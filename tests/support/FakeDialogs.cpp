@@ -1,6 +1,25 @@
 #include "FakeDialogs.h"
 
+#include "dialogs/ErrorReporter.h"
+
+#include <QTest>
+
 namespace vellamor::test {
+
+namespace {
+
+void failOnFault(const std::exception &fault)
+{
+    const QByteArray message = QByteArray("An exception reached the error box: ") + fault.what();
+    QTest::qFail(message.constData(), __FILE__, __LINE__);
+}
+
+} // namespace
+
+FakeDialogs::FakeDialogs()
+{
+    ErrorReporter::setFaultHook(failOnFault);
+}
 
 platform::Answer FakeDialogs::messageBox(QWidget *owner, const QString &text, const QString &caption,
                                          platform::Buttons buttons, platform::Icon icon)

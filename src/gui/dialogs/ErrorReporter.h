@@ -38,6 +38,8 @@ public:
         } catch (const Error &e) {
             show(e.message(), owner);
         } catch (const std::exception &e) {
+            if (s_faultHook)
+                s_faultHook(e);
             show(QString::fromLocal8Bit(e.what()), owner);
         }
         return false;
@@ -48,7 +50,16 @@ public:
     // middle of the screen instead of at a hidden window's corner.
     void show(const QString &message, QWidget *owner = nullptr) const;
 
+    // An exception other than the panel's own Error that gets this far is a
+    // fault of the panel, not a failure it reports: the user still sees the
+    // box, but a test build sets this hook to fail the test that caused it.
+    using FaultHook = void (*)(const std::exception &fault);
+    static void setFaultHook(FaultHook hook) { s_faultHook = hook; }
+    static FaultHook faultHook() { return s_faultHook; }
+
 private:
+    static inline FaultHook s_faultHook = nullptr;
+
     std::shared_ptr<platform::Dialogs> m_dialogs;
 };
 

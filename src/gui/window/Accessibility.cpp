@@ -105,7 +105,7 @@ void TForm3::applyColours()
         group->setPalette(p);
     }
     setColour(TotalPorts_lbl, QPalette::WindowText, colours.link);
-    setColour(status_lbl, QPalette::WindowText, colours.caption(m_statusCaptionColour));
+    setColour(status_lbl, QPalette::WindowText, colours.caption(m_service.captionColour()));
     for (LinkLabel *link : findChildren<LinkLabel *>())
         link->setLinkColours(colours.link, colours.disabledLink);
 

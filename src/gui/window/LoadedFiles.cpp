@@ -1,7 +1,12 @@
 #include "LoadedFiles.h"
 
+#include "VellamorDesktopMain.h"
+#include "common/Paths.h"
+
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLocale>
+#include <QStatusBar>
 
 namespace vellamor {
 
@@ -63,6 +68,61 @@ QString LoadedFiles::reason(File file) const
                                            "rules.txt has lines ended by a carriage return alone, not shown here");
     }
     return {};
+}
+
+bool LoadedFiles::onDisk(File file) const
+{
+    const platform::FileSystem &fs = *m_window.platform().fileSystem;
+    return fs.fileExists(besideExecutable(fs.executableDir(), name(file)));
+}
+
+void LoadedFiles::settleMissing()
+{
+    for (const File file : kFiles) {
+        if (!onDisk(file))
+            set(file, Shown::InFull);
+    }
+}
+
+bool LoadedFiles::confirmReplacing(qsizetype rules) const
+{
+    // A file that is not there loses nothing.
+    for (const File file : kFiles) {
+        if (inFull(file) || !onDisk(file))
+            continue;
+        const platform::Answer answer = m_window.platform().dialogs->messageBox(
+            &m_window, replaceQuestion(file, rules), QStringLiteral("Confirmation"), platform::Buttons::YesNo,
+            platform::Icon::Question);
+        if (answer != platform::Answer::Yes)
+            return false;
+    }
+    return true;
+}
+
+void LoadedFiles::showNote()
+{
+    QStringList reasons;
+    for (const File file : kFiles) {
+        if (!inFull(file) && onDisk(file))
+            reasons << reason(file);
+    }
+    if (reasons.isEmpty()) {
+        if (m_note)
+            m_note->hide();
+        return;
+    }
+    if (!m_note) {
+        m_note = new QLabel(m_window.StatusBar1);
+        m_note->setObjectName(QStringLiteral("LoadNote_lbl"));
+        m_window.StatusBar1->addWidget(m_note, 1);
+    }
+    const QString text =
+        reasons.join(QStringLiteral("; ")) + (reasons.size() == 1 ? TForm3::tr(". A Save asks before replacing it.")
+                                                                  : TForm3::tr(". A Save asks before replacing them."));
+    m_note->setText(text);
+    m_note->setToolTip(text);
+    m_note->setAccessibleName(text);
+    m_note->show();
 }
 
 } // namespace vellamor

@@ -1,5 +1,7 @@
-#include "VellamorDesktopMain.h"
+#include "ServicePage.h"
 
+#include "PageParts.h"
+#include "VellamorDesktopMain.h"
 #include "colours/PanelColours.h"
 #include "common/AppInfo.h"
 #include "common/Paths.h"
@@ -8,24 +10,20 @@
 #include "widgets/LinkLabel.h"
 #include "widgets/SvgPicture.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace vellamor {
 
 using platform::ServiceManager;
 
-// One of the four commands of the Service page.
-struct TForm3::ServiceCommand
-{
-    const char *question;
-    std::uint32_t access;
-    void (ServiceManager::*request)(ServiceManager::Handle, ServiceManager::Reply<ServiceManager::Outcome>);
-    const char *failure;
-    const char *waiting; // in the status bar while the request is under way
-};
+using ServiceCommand = ServiceMonitor::Command;
 
 namespace {
 
@@ -44,175 +42,172 @@ bool confirmed(const platform::Platform &platform, const char *question)
 
 } // namespace
 
-ServiceManager *TForm3::serviceManager() const
+ServiceManager *ServiceMonitor::serviceManager() const
 {
-    return m_platform.serviceManager.get();
+    return m_window.platform().serviceManager.get();
 }
 
 // Every answer of the service manager comes back through one of these two: it
 // reaches the window only while the window is open, and runs guarded like any
 // other event of the window. A handle is owned from the moment it arrives, so
 // one that comes back to a closed window is closed at once.
-template<class T> ServiceManager::Reply<T> TForm3::serviceReply(std::function<void(T)> then)
+template<class T> ServiceManager::Reply<T> ServiceMonitor::reply(std::function<void(T)> then)
 {
-    return [window = QPointer<TForm3>(this), then = std::move(then)](T value) {
-        if (window && !window->m_shutDown)
+    return [this, window = QPointer<TForm3>(&m_window), then = std::move(then)](T value) {
+        if (window && !m_closed)
             window->guarded([&] { then(std::move(value)); });
     };
 }
 
-ServiceManager::Reply<ServiceManager::Handle> TForm3::serviceHandleReply(std::function<void(UniqueServiceHandle)> then)
+ServiceManager::Reply<ServiceManager::Handle> ServiceMonitor::handleReply(std::function<void(UniqueServiceHandle)> then)
 {
-    return [window = QPointer<TForm3>(this), manager = std::weak_ptr<ServiceManager>(m_platform.serviceManager),
+    return [this, window = QPointer<TForm3>(&m_window),
+            manager = std::weak_ptr<ServiceManager>(m_window.platform().serviceManager),
             then = std::move(then)](ServiceManager::Handle handle) {
         UniqueServiceHandle owned(manager, handle);
-        if (window && !window->m_shutDown)
+        if (window && !m_closed)
             window->guarded([&] { then(std::move(owned)); });
     };
 }
 
-void TForm3::OpenServiceMonitor()
+void ServiceMonitor::open()
 {
     ServiceManager *manager = serviceManager();
     if (!manager) {
-        ShowServiceStatus(ServiceDisplayState::Unavailable);
+        show(ServiceDisplayState::Unavailable);
         return;
     }
     // Until both handles are there the monitor shows nothing of its own, and
     // ticks wait for it: it shows the first state as soon as it can.
-    m_serviceOpening = true;
-    manager->openManager(serviceHandleReply([this, manager](UniqueServiceHandle scm) {
-        ServiceManagerHandle = std::move(scm);
-        if (!ServiceManagerHandle) {
-            m_serviceOpening = false;
-            ShowServiceStatus(ServiceDisplayState::Unavailable);
+    m_opening = true;
+    manager->openManager(handleReply([this, manager](UniqueServiceHandle scm) {
+        m_window.ServiceManagerHandle = std::move(scm);
+        if (!m_window.ServiceManagerHandle) {
+            m_opening = false;
+            show(ServiceDisplayState::Unavailable);
             return;
         }
-        manager->openService(ServiceManagerHandle.get(), ServiceName.toStdString(), ServiceManager::QueryStatus,
-                             serviceHandleReply([this, manager](UniqueServiceHandle service) {
-                                 ServiceHandle = std::move(service);
-                                 m_serviceOpening = false;
-                                 if (!ServiceHandle) {
-                                     ShowServiceStatus(ServiceDisplayState::Unavailable);
+        manager->openService(m_window.ServiceManagerHandle.get(), m_window.ServiceName.toStdString(),
+                             ServiceManager::QueryStatus, handleReply([this, manager](UniqueServiceHandle service) {
+                                 m_window.ServiceHandle = std::move(service);
+                                 m_opening = false;
+                                 if (!m_window.ServiceHandle) {
+                                     show(ServiceDisplayState::Unavailable);
                                      return;
                                  }
-                                 manager->watch(ServiceHandle.get(), [window = QPointer<TForm3>(this)] {
-                                     if (window && !window->m_shutDown)
-                                         window->guarded([&] { window->serviceMayHaveChanged(); });
-                                 });
-                                 RefreshServiceStatus();
+                                 manager->watch(m_window.ServiceHandle.get(),
+                                                [this, window = QPointer<TForm3>(&m_window)] {
+                                                    if (window && !m_closed)
+                                                        window->guarded([this] { mayHaveChanged(); });
+                                                });
+                                 refresh();
                              }));
     }));
 }
 
-void TForm3::RefreshServiceStatus()
+void ServiceMonitor::refresh()
 {
-    if (m_serviceOpening)
+    if (m_opening)
         return;
     // A query still under way answers for this tick too: a slow or hung
     // service manager does not pile up queries.
-    if (m_serviceQueryBusy)
+    if (m_queryBusy)
         return;
     ServiceManager *manager = serviceManager();
-    if (!ServiceHandle || !manager) {
-        ShowServiceStatus(ServiceDisplayState::Unavailable);
+    if (!m_window.ServiceHandle || !manager) {
+        show(ServiceDisplayState::Unavailable);
         return;
     }
-    m_serviceQueryBusy = true;
-    manager->queryState(ServiceHandle.get(), serviceReply<std::optional<std::uint32_t>>([this](auto state) {
-                            m_serviceQueryBusy = false;
+    m_queryBusy = true;
+    manager->queryState(m_window.ServiceHandle.get(), reply<std::optional<std::uint32_t>>([this](auto state) {
+                            m_queryBusy = false;
                             if (!state)
-                                ShowServiceStatus(ServiceDisplayState::Unavailable);
+                                show(ServiceDisplayState::Unavailable);
                             else if (const std::optional<ServiceDisplayState> shown =
                                          displayStateForServiceState(*state))
-                                ShowServiceStatus(*shown);
-                            if (std::exchange(m_serviceQueryAgain, false))
-                                RefreshServiceStatus();
+                                show(*shown);
+                            if (std::exchange(m_queryAgain, false))
+                                refresh();
                         }));
 }
 
-void TForm3::serviceMayHaveChanged()
+void ServiceMonitor::mayHaveChanged()
 {
     // The query under way may have been answered before the change: ask again
     // once it is back.
-    if (m_serviceQueryBusy)
-        m_serviceQueryAgain = true;
+    if (m_queryBusy)
+        m_queryAgain = true;
     else
-        RefreshServiceStatus();
+        refresh();
 }
 
-void TForm3::ShowServiceStatus(ServiceDisplayState state)
+void ServiceMonitor::show(ServiceDisplayState state)
 {
     const ServiceDisplayRow &row = serviceDisplayRow(state);
 
-    m_statusCaptionColour = QColor(row.colour.red, row.colour.green, row.colour.blue);
-    QPalette palette = status_lbl->palette();
-    palette.setColor(QPalette::WindowText, PanelColours::forPalette(this->palette()).caption(m_statusCaptionColour));
-    status_lbl->setPalette(palette);
-    status_lbl->setText(QLatin1StringView(row.caption));
+    m_captionColour = QColor(row.colour.red, row.colour.green, row.colour.blue);
+    QPalette palette = m_window.status_lbl->palette();
+    palette.setColor(QPalette::WindowText, PanelColours::forPalette(m_window.palette()).caption(m_captionColour));
+    m_window.status_lbl->setPalette(palette);
+    m_window.status_lbl->setText(QLatin1StringView(row.caption));
 
-    StatusUnknown->setVisible(row.picture == StatusPicture::Unknown);
-    StatusRunning->setVisible(row.picture == StatusPicture::Running);
-    StatusStoped->setVisible(row.picture == StatusPicture::Stopped);
-    ServicePaused->setVisible(row.picture == StatusPicture::Paused);
+    m_window.StatusUnknown->setVisible(row.picture == StatusPicture::Unknown);
+    m_window.StatusRunning->setVisible(row.picture == StatusPicture::Running);
+    m_window.StatusStoped->setVisible(row.picture == StatusPicture::Stopped);
+    m_window.ServicePaused->setVisible(row.picture == StatusPicture::Paused);
 
-    StartService_lbl->setEnabled(row.enabledLabels & StartLabel);
-    StopService_lbl->setEnabled(row.enabledLabels & StopLabel);
-    PauseService_lbl->setEnabled(row.enabledLabels & PauseLabel);
-    ResumeService_lbl->setEnabled(row.enabledLabels & ResumeLabel);
-    UninstallService_lbl->setEnabled(false);
-    InstallService_lbl->setEnabled(false);
+    m_window.StartService_lbl->setEnabled(row.enabledLabels & StartLabel);
+    m_window.StopService_lbl->setEnabled(row.enabledLabels & StopLabel);
+    m_window.PauseService_lbl->setEnabled(row.enabledLabels & PauseLabel);
+    m_window.ResumeService_lbl->setEnabled(row.enabledLabels & ResumeLabel);
+    m_window.UninstallService_lbl->setEnabled(false);
+    m_window.InstallService_lbl->setEnabled(false);
 }
 
-void TForm3::Timer2Timer()
-{
-    RefreshServiceStatus();
-}
-
-void TForm3::runServiceCommand(const ServiceCommand &command)
+void ServiceMonitor::run(const Command &command)
 {
     // One command at a time: while one waits (perhaps for the administrator
     // to type a password) another click is ignored, not queued behind it.
-    if (m_serviceCommandBusy)
+    if (m_commandBusy)
         return;
-    if (!confirmed(m_platform, command.question))
+    if (!confirmed(m_window.platform(), command.question))
         return;
     // The window may have been closed while the question was open; its
     // handles are gone then and there is nobody left to act for.
-    if (m_shutDown)
+    if (m_closed)
         return;
 
     ServiceManager *manager = serviceManager();
-    if (!manager || !ServiceManagerHandle) {
-        finishServiceCommand(command, {});
+    if (!manager || !m_window.ServiceManagerHandle) {
+        finish(command, {});
         return;
     }
-    m_serviceCommandBusy = true;
-    StatusBar1->showMessage(QLatin1StringView(command.waiting));
+    m_commandBusy = true;
+    m_window.StatusBar1->showMessage(QLatin1StringView(command.waiting));
     // A handle of the command's own, with just the right it needs (the
     // monitor's handle may only query). It travels with the request and is
     // closed once the failure box, if any, has been answered.
-    manager->openService(ServiceManagerHandle.get(), ServiceName.toStdString(), command.access,
-                         serviceHandleReply([this, manager, &command](UniqueServiceHandle opened) {
+    manager->openService(m_window.ServiceManagerHandle.get(), m_window.ServiceName.toStdString(), command.access,
+                         handleReply([this, manager, &command](UniqueServiceHandle opened) {
                              if (!opened) {
-                                 finishServiceCommand(command, {});
+                                 finish(command, {});
                                  return;
                              }
                              auto handle = std::make_shared<UniqueServiceHandle>(std::move(opened));
-                             (manager->*command.request)(handle->get(), serviceReply<ServiceManager::Outcome>(
-                                                                            [this, &command, handle](auto outcome) {
-                                                                                finishServiceCommand(command, outcome);
-                                                                                handle->reset();
-                                                                            }));
+                             (manager->*command.request)(
+                                 handle->get(), reply<ServiceManager::Outcome>([this, &command, handle](auto outcome) {
+                                     finish(command, outcome);
+                                     handle->reset();
+                                 }));
                          }));
 }
 
-void TForm3::finishServiceCommand(const ServiceCommand &command, const ServiceManager::Outcome &outcome)
+void ServiceMonitor::finish(const Command &command, const ServiceManager::Outcome &outcome)
 {
-    m_serviceCommandBusy = false;
+    m_commandBusy = false;
     // Success shows nothing: the page follows the service's own state.
     if (outcome.accepted) {
-        StatusBar1->clearMessage();
+        m_window.StatusBar1->clearMessage();
         return;
     }
     // The system's words go to the status bar, so that a refused or cancelled
@@ -220,13 +215,13 @@ void TForm3::finishServiceCommand(const ServiceCommand &command, const ServiceMa
     // it always says.
     QString failure = QLatin1StringView(command.failure);
     if (outcome.detail.empty()) {
-        StatusBar1->clearMessage();
+        m_window.StatusBar1->clearMessage();
     } else {
         failure.chop(1);
-        StatusBar1->showMessage(failure + QStringLiteral(": ") + QString::fromStdString(outcome.detail));
+        m_window.StatusBar1->showMessage(failure + QStringLiteral(": ") + QString::fromStdString(outcome.detail));
     }
-    m_platform.dialogs->messageBox(nullptr, QLatin1StringView(command.failure), QStringLiteral("Error"),
-                                   platform::Buttons::Ok, platform::Icon::Error);
+    m_window.platform().dialogs->messageBox(nullptr, QLatin1StringView(command.failure), QStringLiteral("Error"),
+                                            platform::Buttons::Ok, platform::Icon::Error);
 }
 
 void TForm3::StartService_lblClick()
@@ -234,7 +229,7 @@ void TForm3::StartService_lblClick()
     static const ServiceCommand command{"Are you sure you want to start Vellamor Service?", ServiceManager::Start,
                                         &ServiceManager::start, "Failed to start service.",
                                         "Waiting for the service manager to start Vellamor Service..."};
-    runServiceCommand(command);
+    m_service.run(command);
 }
 
 void TForm3::StopService_lblClick()
@@ -242,7 +237,7 @@ void TForm3::StopService_lblClick()
     static const ServiceCommand command{"Are you sure you want to stop Vellamor Service?", ServiceManager::Stop,
                                         &ServiceManager::stop, "Failed to stop service.",
                                         "Waiting for the service manager to stop Vellamor Service..."};
-    runServiceCommand(command);
+    m_service.run(command);
 }
 
 void TForm3::PauseService_lblClick()
@@ -250,7 +245,7 @@ void TForm3::PauseService_lblClick()
     static const ServiceCommand command{
         "Are you sure you want to pause Vellamor Service?", ServiceManager::PauseContinue, &ServiceManager::pause,
         "Failed to pause service.", "Waiting for the service manager to pause Vellamor Service..."};
-    runServiceCommand(command);
+    m_service.run(command);
 }
 
 void TForm3::ResumeService_lblClick()
@@ -258,7 +253,7 @@ void TForm3::ResumeService_lblClick()
     static const ServiceCommand command{
         "Are you sure you want to resume Vellamor Service?", ServiceManager::PauseContinue, &ServiceManager::resume,
         "Failed to resume service.", "Waiting for the service manager to resume Vellamor Service..."};
-    runServiceCommand(command);
+    m_service.run(command);
 }
 
 // Uninstalling and reinstalling are left to the server's own installer: these
@@ -274,34 +269,161 @@ void TForm3::InstallService_lblClick()
     confirmed(m_platform, "Are you sure you want to install Vellamor Service?");
 }
 
-void TForm3::ShowLog_lblClick()
+void ServiceMonitor::showLog()
 {
     // One log window: a second click brings it forward.
-    if (m_serviceLog) {
-        m_serviceLog->showNormal();
-        m_serviceLog->raise();
-        m_serviceLog->activateWindow();
+    if (m_log) {
+        m_log->showNormal();
+        m_log->raise();
+        m_log->activateWindow();
         return;
     }
     // The log directory as the page has it now; empty means the default.
-    QString logDirectory = DefaultLogFolder_txt->text();
+    QString logDirectory = m_window.DefaultLogFolder_txt->text();
     if (logDirectory.isEmpty())
-        logDirectory = besideExecutable(m_platform.fileSystem->executableDir(), QStringLiteral("logs"));
-    const QString service = ServiceName.isEmpty() ? QString(kServiceName) : ServiceName;
-    m_serviceLog = new ServiceLogWindow(m_platform.serviceLogs->open(service, logDirectory), this);
-    m_serviceLog->show();
+        logDirectory = besideExecutable(m_window.platform().fileSystem->executableDir(), QStringLiteral("logs"));
+    const QString service = m_window.ServiceName.isEmpty() ? QString(kServiceName) : m_window.ServiceName;
+    m_log = new ServiceLogWindow(m_window.platform().serviceLogs->open(service, logDirectory), &m_window);
+    m_log->show();
 }
 
-void TForm3::closeServiceMonitor()
+void ServiceMonitor::close()
 {
+    m_closed = true;
     // The service's handle before the manager's it was opened through. The
     // replies still due find the window shut and close what they bring.
-    ServiceHandle.reset();
-    ServiceManagerHandle.reset();
+    m_window.ServiceHandle.reset();
+    m_window.ServiceManagerHandle.reset();
     // The log window goes with the main window: the application ends when
     // its last window closes.
-    if (m_serviceLog)
-        m_serviceLog->close();
+    if (m_log)
+        m_log->close();
+}
+
+void TForm3::OpenServiceMonitor()
+{
+    m_service.open();
+}
+
+void TForm3::RefreshServiceStatus()
+{
+    m_service.refresh();
+}
+
+void TForm3::ShowServiceStatus(ServiceDisplayState state)
+{
+    m_service.show(state);
+}
+
+void TForm3::Timer2Timer()
+{
+    RefreshServiceStatus();
+}
+
+void TForm3::ShowLog_lblClick()
+{
+    m_service.showLog();
+}
+
+using namespace pageparts;
+
+QWidget *TForm3::buildServicePage()
+{
+    TabSheet1MainService = named(new QWidget, "TabSheet1MainService");
+    auto *page = TabSheet1MainService;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Image1 = named(new SvgPicture(QStringLiteral(":/pictures/banner.svg"), QSize(600, 70), page), "Image1");
+    Image1->setStretchHorizontally(true);
+    layout->addWidget(Image1);
+
+    auto *columns = new QHBoxLayout;
+    columns->setContentsMargins(9, 9, 9, 9);
+    columns->setSpacing(9);
+    layout->addLayout(columns, 1);
+
+    // Left column: the service state and the users count.
+    auto *left = new QVBoxLayout;
+    left->setSpacing(9);
+    columns->addLayout(left, 1);
+
+    GroupBox1 = named(new QGroupBox(tr("Service Status"), page), "GroupBox1");
+    left->addWidget(GroupBox1);
+    auto *statusLayout = new QHBoxLayout(GroupBox1);
+    Image2 = named(new SvgPicture(QStringLiteral(":/pictures/server.svg"), QSize(48, 48), GroupBox1), "Image2");
+    statusLayout->addWidget(Image2, 0, Qt::AlignTop);
+    auto *statusColumn = new QVBoxLayout;
+    statusColumn->setSpacing(4);
+    statusLayout->addLayout(statusColumn, 1);
+    // The four state pictures share one spot; exactly one of them shows.
+    auto *pictures = new QGridLayout;
+    pictures->setContentsMargins(0, 0, 0, 0);
+    const QSize gear(50, 50);
+    StatusUnknown = named(new SvgPicture(QStringLiteral(":/pictures/gear-grey.svg"), gear, GroupBox1), "StatusUnknown");
+    StatusRunning =
+        named(new SvgPicture(QStringLiteral(":/pictures/gear-green.svg"), gear, GroupBox1), "StatusRunning");
+    StatusStoped = named(new SvgPicture(QStringLiteral(":/pictures/gear-red.svg"), gear, GroupBox1), "StatusStoped");
+    ServicePaused =
+        named(new SvgPicture(QStringLiteral(":/pictures/gear-yellow.svg"), gear, GroupBox1), "ServicePaused");
+    for (SvgPicture *picture : {StatusUnknown, StatusRunning, StatusStoped, ServicePaused})
+        pictures->addWidget(picture, 0, 0, Qt::AlignCenter);
+    StatusRunning->hide();
+    StatusStoped->hide();
+    ServicePaused->hide();
+    statusColumn->addLayout(pictures);
+    status_lbl = named(new QLabel(tr("Stopped"), GroupBox1), "status_lbl");
+    // 200 pixels at the classic font; it grows rather than clip a caption
+    // such as "Failed to get Vellamor service status" at larger fonts.
+    status_lbl->setMinimumWidth(200);
+    status_lbl->setAlignment(Qt::AlignCenter);
+    status_lbl->setTextFormat(Qt::PlainText);
+    statusColumn->addWidget(status_lbl, 0, Qt::AlignHCenter);
+
+    GroupBox2 = named(new QGroupBox(tr("Users Status"), page), "GroupBox2");
+    left->addWidget(GroupBox2);
+    auto *usersLayout = new QHBoxLayout(GroupBox2);
+    Image3 = named(new SvgPicture(QStringLiteral(":/pictures/users.svg"), QSize(48, 48), GroupBox2), "Image3");
+    usersLayout->addWidget(Image3);
+    TotalPorts_lbl = named(new QLabel(tr("? users are connected"), GroupBox2), "TotalPorts_lbl");
+    // The count comes from the network: never interpret it as markup.
+    TotalPorts_lbl->setTextFormat(Qt::PlainText);
+    usersLayout->addWidget(TotalPorts_lbl, 1);
+    left->addStretch(1);
+
+    // Right column: the service commands.
+    GroupBox3 = named(new QGroupBox(tr("Service Management"), page), "GroupBox3");
+    columns->addWidget(GroupBox3);
+    auto *manage = new QHBoxLayout(GroupBox3);
+    manage->setSpacing(10);
+    Image4 = named(new SvgPicture(QStringLiteral(":/pictures/strip.svg"), QSize(28, 180), GroupBox3), "Image4");
+    manage->addWidget(Image4, 0, Qt::AlignTop);
+    auto *links = new QVBoxLayout;
+    links->setSpacing(6);
+    manage->addLayout(links);
+    StartService_lbl = named(new LinkLabel(tr("Start Service"), GroupBox3), "StartService_lbl");
+    StopService_lbl = named(new LinkLabel(tr("Stop Service"), GroupBox3), "StopService_lbl");
+    PauseService_lbl = named(new LinkLabel(tr("Pause Service"), GroupBox3), "PauseService_lbl");
+    ResumeService_lbl = named(new LinkLabel(tr("Resume Service"), GroupBox3), "ResumeService_lbl");
+    UninstallService_lbl = named(new LinkLabel(tr("Uninstall Service"), GroupBox3), "UninstallService_lbl");
+    InstallService_lbl = named(new LinkLabel(tr("Reinstall Service"), GroupBox3), "InstallService_lbl");
+    links->addWidget(StartService_lbl);
+    links->addWidget(StopService_lbl);
+    links->addSpacing(12);
+    links->addWidget(PauseService_lbl);
+    links->addWidget(ResumeService_lbl);
+    links->addSpacing(12);
+    links->addWidget(UninstallService_lbl);
+    links->addWidget(InstallService_lbl);
+    links->addSpacing(12);
+    // The server's log, for the reason a command failed.
+    ShowLog_lbl = named(new LinkLabel(tr("Show Log"), GroupBox3), "ShowLog_lbl");
+    links->addWidget(ShowLog_lbl);
+    links->addStretch(1);
+    manage->addStretch(1);
+
+    return page;
 }
 
 } // namespace vellamor

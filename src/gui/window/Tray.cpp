@@ -1,7 +1,7 @@
 #include "Tray.h"
 
 #include "common/AppInfo.h"
-#include "widgets/PanelColours.h"
+#include "colours/PanelColours.h"
 #include "widgets/SvgIconEngine.h"
 
 #include <QGuiApplication>

@@ -1,8 +1,9 @@
-#include "VellamorDesktopMain.h"
-#include "widgets/ListEntries.h"
+#include "UnsavedChanges.h"
 
+#include "VellamorDesktopMain.h"
 #include "management/ManagementProtocol.h"
 #include "rules/RuleListModel.h"
+#include "widgets/ListEntries.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -13,81 +14,80 @@
 
 namespace vellamor {
 
-bool TForm3::sameState(const SavedState &a, const SavedState &b)
+UnsavedChanges::State UnsavedChanges::current() const
 {
-    return a.texts == b.texts && a.lists == b.lists && a.choices == b.choices;
-}
-
-TForm3::SavedState TForm3::currentState() const
-{
-    SavedState state;
-    for (const QLineEdit *edit : {MaxCon_txt, DefaultLogFolder_txt, lport, mport, ServerPass_txt, ConfirmServerPass_txt,
-                                  KeyFile_txt, CertFile_txt})
+    const TForm3 &w = m_window;
+    State state;
+    for (const QLineEdit *edit : {w.MaxCon_txt, w.DefaultLogFolder_txt, w.lport, w.mport, w.ServerPass_txt,
+                                  w.ConfirmServerPass_txt, w.KeyFile_txt, w.CertFile_txt})
         state.texts << edit->text();
-    for (const QListWidget *list : {SystemIPS, SelectedIPs, SystemIPS2, SelectedIPs2})
+    for (const QListWidget *list : {w.SystemIPS, w.SelectedIPs, w.SystemIPS2, w.SelectedIPs2})
         state.lists << entriesOf(list);
-    state.choices = {ActivateOnAll_chk->isChecked(), ActivateOnAll_chk2->isChecked(), PolicyAccept_radio->isChecked()};
+    state.choices = {w.ActivateOnAll_chk->isChecked(), w.ActivateOnAll_chk2->isChecked(),
+                     w.PolicyAccept_radio->isChecked()};
     return state;
 }
 
-void TForm3::watchForChanges()
+void UnsavedChanges::watch(RuleListModel &rules)
 {
-    const auto check = [this] { scheduleModifiedCheck(); };
-    for (QLineEdit *edit : {MaxCon_txt, DefaultLogFolder_txt, lport, mport, ServerPass_txt, ConfirmServerPass_txt,
-                            KeyFile_txt, CertFile_txt})
-        connect(edit, &QLineEdit::textChanged, this, check);
-    for (QCheckBox *box : {ActivateOnAll_chk, ActivateOnAll_chk2})
-        connect(box, &QCheckBox::toggled, this, check);
-    connect(PolicyAccept_radio, &QRadioButton::toggled, this, check);
-    for (const QAbstractItemModel *model : {SystemIPS->model(), SelectedIPs->model(), SystemIPS2->model(),
-                                            SelectedIPs2->model(), static_cast<QAbstractItemModel *>(m_rules)}) {
-        connect(model, &QAbstractItemModel::rowsInserted, this, check);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, check);
-        connect(model, &QAbstractItemModel::rowsMoved, this, check);
-        connect(model, &QAbstractItemModel::dataChanged, this, check);
-        connect(model, &QAbstractItemModel::modelReset, this, check);
-        connect(model, &QAbstractItemModel::layoutChanged, this, check);
+    TForm3 &w = m_window;
+    m_rules = &rules;
+    const auto check = [this] { scheduleCheck(); };
+    for (QLineEdit *edit : {w.MaxCon_txt, w.DefaultLogFolder_txt, w.lport, w.mport, w.ServerPass_txt,
+                            w.ConfirmServerPass_txt, w.KeyFile_txt, w.CertFile_txt})
+        QObject::connect(edit, &QLineEdit::textChanged, &w, check);
+    for (QCheckBox *box : {w.ActivateOnAll_chk, w.ActivateOnAll_chk2})
+        QObject::connect(box, &QCheckBox::toggled, &w, check);
+    QObject::connect(w.PolicyAccept_radio, &QRadioButton::toggled, &w, check);
+    for (const QAbstractItemModel *model : {w.SystemIPS->model(), w.SelectedIPs->model(), w.SystemIPS2->model(),
+                                            w.SelectedIPs2->model(), static_cast<QAbstractItemModel *>(m_rules)}) {
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, &w, check);
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, &w, check);
+        QObject::connect(model, &QAbstractItemModel::rowsMoved, &w, check);
+        QObject::connect(model, &QAbstractItemModel::dataChanged, &w, check);
+        QObject::connect(model, &QAbstractItemModel::modelReset, &w, check);
+        QObject::connect(model, &QAbstractItemModel::layoutChanged, &w, check);
     }
 }
 
-void TForm3::rememberSavedState()
+void UnsavedChanges::remember()
 {
-    m_savedState = currentState();
+    m_saved = current();
     // The rule list keeps its own mark: it shares the lines instead of
     // copying them, and compares a row's bytes only where it changed.
     m_rules->markSaved();
-    setWindowModified(!m_loaded.allInFull());
+    m_window.setWindowModified(!m_loaded.allInFull());
 }
 
-void TForm3::scheduleModifiedCheck()
+void UnsavedChanges::scheduleCheck()
 {
     // One comparison for a burst of changes (a load, a move of every address).
-    if (m_modifiedCheckPending)
+    if (m_checkPending)
         return;
-    m_modifiedCheckPending = true;
-    QTimer::singleShot(0, this, [this] {
-        m_modifiedCheckPending = false;
-        updateModified();
+    m_checkPending = true;
+    QTimer::singleShot(0, &m_window, [this] {
+        m_checkPending = false;
+        update();
     });
 }
 
-void TForm3::updateModified()
+void UnsavedChanges::update()
 {
     // An edit undone by hand brings the window back to what was saved.
-    setWindowModified(!m_loaded.allInFull() || !sameState(currentState(), m_savedState) || !m_rules->sameAsMarked());
+    m_window.setWindowModified(!m_loaded.allInFull() || current() != m_saved || !m_rules->sameAsMarked());
 }
 
-bool TForm3::confirmClose()
+bool UnsavedChanges::confirmClose()
 {
-    if (m_closeConfirmed || m_shutDown)
+    if (m_closeConfirmed)
         return true;
-    updateModified();
-    if (!isWindowModified())
+    update();
+    if (!m_window.isWindowModified())
         return true;
 
-    const platform::Answer answer = m_platform.dialogs->messageBox(
-        this, tr("The settings have unsaved changes. Save them before closing?"), tr("Confirmation"),
-        platform::Buttons::SaveDiscardCancel, platform::Icon::Question);
+    const platform::Answer answer = m_window.platform().dialogs->messageBox(
+        &m_window, TForm3::tr("The settings have unsaved changes. Save them before closing?"),
+        TForm3::tr("Confirmation"), platform::Buttons::SaveDiscardCancel, platform::Icon::Question);
     if (answer == platform::Answer::Discard)
         return true;
     if (answer != platform::Answer::Save)
@@ -95,21 +95,21 @@ bool TForm3::confirmClose()
 
     // The ordinary Save, with its checks and messages. A refused or failed
     // Save leaves the changes unsaved, and the window open for them.
-    guarded([this] { Button1Click(); });
-    updateModified();
-    if (isWindowModified())
+    m_window.guarded([this] { m_window.Button1Click(); });
+    update();
+    if (m_window.isWindowModified())
         return false;
     // The Save asks the server to reload its rules on Timer3's next tick;
     // closing now would stop that timer. Send the reload first and close
     // once it has gone out or failed, which takes at most the command's
     // time limit; meanwhile the window takes no input.
-    if (Timer3->isActive()) {
-        Timer3->stop();
-        setEnabled(false);
-        startManagementCommand(kRulesReloadCommand, [this] {
-            QTimer::singleShot(0, this, [this] {
+    if (m_window.Timer3->isActive()) {
+        m_window.Timer3->stop();
+        m_window.setEnabled(false);
+        m_management.send(kRulesReloadCommand, [this] {
+            QTimer::singleShot(0, &m_window, [this] {
                 m_closeConfirmed = true;
-                close();
+                m_window.close();
             });
         });
         return false;

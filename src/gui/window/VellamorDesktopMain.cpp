@@ -1,5 +1,6 @@
 #include "VellamorDesktopMain.h"
 
+#include "PageParts.h"
 #include "common/AppInfo.h"
 #include "common/Error.h"
 #include "common/Paths.h"
@@ -61,46 +62,14 @@ constexpr ConfigPage kConfigPages[] = {
     {"Database", "Database Settings", "Configure Database Server to use"},
 };
 
-template<typename T> T *named(T *object, const char *name)
-{
-    object->setObjectName(QLatin1StringView(name));
-    return object;
-}
-
-QIcon icon(const char *name)
-{
-    return SvgIconEngine::icon(QStringLiteral(":/icons/%1.svg").arg(QLatin1StringView(name)));
-}
-
-QLineEdit *narrowEdit(const char *name, const QString &text, QWidget *parent)
-{
-    auto *edit = named(new QLineEdit(text, parent), name);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12 + 16);
-    return edit;
-}
-
-QToolButton *browseButton(const char *name, QWidget *parent)
-{
-    auto *button = named(new QToolButton(parent), name);
-    button->setAutoRaise(true);
-    button->setIcon(icon("folder"));
-    button->setToolTip(QObject::tr("Browse..."));
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
-QToolButton *moveButton(const char *name, const char *caption, QWidget *parent)
-{
-    auto *button = named(new QToolButton(parent), name);
-    button->setText(QLatin1StringView(caption));
-    button->setMinimumSize(32, 26);
-    return button;
-}
-
 } // namespace
 
+using namespace pageparts;
+
 TForm3::TForm3(platform::Platform platform, QWidget *parent)
-    : QMainWindow(parent), m_platform(std::move(platform)), m_errors(m_platform.dialogs)
+    : QMainWindow(parent), m_platform(std::move(platform)), m_errors(m_platform.dialogs), m_loaded(*this),
+      m_bindings(*this), m_config(*this, m_loaded), m_rules(*this, m_loaded), m_service(*this), m_management(*this),
+      m_unsaved(*this, m_loaded, m_management), m_save(*this, m_loaded, m_rules, m_management, m_unsaved)
 {
     // Every outside service has to be there before the first event can use it.
     if (!m_platform.dialogs || !m_platform.fileSystem || !m_platform.desktop || !m_platform.serviceManager ||
@@ -135,12 +104,12 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
     Timer3->setInterval(kRulesReloadDelay);
 
     wireEvents();
-    installFieldHelpers();
+    m_save.prepareFields();
     // The white groups, the navy links, the rules' colours: set here for the
     // palette in use.
     setUpAccessibility();
-    watchForChanges();
-    rememberSavedState();
+    m_unsaved.watch(m_rules.rules());
+    m_unsaved.remember();
 
     // The window opens a little larger than its classic 507 x 384 client area:
     // today's default fonts need the room.
@@ -169,8 +138,8 @@ void TForm3::shutDown()
     Timer1->stop();
     Timer2->stop();
     Timer3->stop();
-    stopBackgroundWork();
-    closeServiceMonitor();
+    m_management.stop();
+    m_service.close();
 }
 
 void TForm3::buildMenus()
@@ -220,105 +189,6 @@ void TForm3::buildToolBar()
     ToolButton9->setAutoRaise(true);
     ToolBar1->addWidget(ToolButton9);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
-}
-
-QWidget *TForm3::buildServicePage()
-{
-    TabSheet1MainService = named(new QWidget, "TabSheet1MainService");
-    auto *page = TabSheet1MainService;
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    Image1 = named(new SvgPicture(QStringLiteral(":/pictures/banner.svg"), QSize(600, 70), page), "Image1");
-    Image1->setStretchHorizontally(true);
-    layout->addWidget(Image1);
-
-    auto *columns = new QHBoxLayout;
-    columns->setContentsMargins(9, 9, 9, 9);
-    columns->setSpacing(9);
-    layout->addLayout(columns, 1);
-
-    // Left column: the service state and the users count.
-    auto *left = new QVBoxLayout;
-    left->setSpacing(9);
-    columns->addLayout(left, 1);
-
-    GroupBox1 = named(new QGroupBox(tr("Service Status"), page), "GroupBox1");
-    left->addWidget(GroupBox1);
-    auto *statusLayout = new QHBoxLayout(GroupBox1);
-    Image2 = named(new SvgPicture(QStringLiteral(":/pictures/server.svg"), QSize(48, 48), GroupBox1), "Image2");
-    statusLayout->addWidget(Image2, 0, Qt::AlignTop);
-    auto *statusColumn = new QVBoxLayout;
-    statusColumn->setSpacing(4);
-    statusLayout->addLayout(statusColumn, 1);
-    // The four state pictures share one spot; exactly one of them shows.
-    auto *pictures = new QGridLayout;
-    pictures->setContentsMargins(0, 0, 0, 0);
-    const QSize gear(50, 50);
-    StatusUnknown = named(new SvgPicture(QStringLiteral(":/pictures/gear-grey.svg"), gear, GroupBox1), "StatusUnknown");
-    StatusRunning =
-        named(new SvgPicture(QStringLiteral(":/pictures/gear-green.svg"), gear, GroupBox1), "StatusRunning");
-    StatusStoped = named(new SvgPicture(QStringLiteral(":/pictures/gear-red.svg"), gear, GroupBox1), "StatusStoped");
-    ServicePaused =
-        named(new SvgPicture(QStringLiteral(":/pictures/gear-yellow.svg"), gear, GroupBox1), "ServicePaused");
-    for (SvgPicture *picture : {StatusUnknown, StatusRunning, StatusStoped, ServicePaused})
-        pictures->addWidget(picture, 0, 0, Qt::AlignCenter);
-    StatusRunning->hide();
-    StatusStoped->hide();
-    ServicePaused->hide();
-    statusColumn->addLayout(pictures);
-    status_lbl = named(new QLabel(tr("Stopped"), GroupBox1), "status_lbl");
-    // 200 pixels at the classic font; it grows rather than clip a caption
-    // such as "Failed to get Vellamor service status" at larger fonts.
-    status_lbl->setMinimumWidth(200);
-    status_lbl->setAlignment(Qt::AlignCenter);
-    status_lbl->setTextFormat(Qt::PlainText);
-    statusColumn->addWidget(status_lbl, 0, Qt::AlignHCenter);
-
-    GroupBox2 = named(new QGroupBox(tr("Users Status"), page), "GroupBox2");
-    left->addWidget(GroupBox2);
-    auto *usersLayout = new QHBoxLayout(GroupBox2);
-    Image3 = named(new SvgPicture(QStringLiteral(":/pictures/users.svg"), QSize(48, 48), GroupBox2), "Image3");
-    usersLayout->addWidget(Image3);
-    TotalPorts_lbl = named(new QLabel(tr("? users are connected"), GroupBox2), "TotalPorts_lbl");
-    // The count comes from the network: never interpret it as markup.
-    TotalPorts_lbl->setTextFormat(Qt::PlainText);
-    usersLayout->addWidget(TotalPorts_lbl, 1);
-    left->addStretch(1);
-
-    // Right column: the service commands.
-    GroupBox3 = named(new QGroupBox(tr("Service Management"), page), "GroupBox3");
-    columns->addWidget(GroupBox3);
-    auto *manage = new QHBoxLayout(GroupBox3);
-    manage->setSpacing(10);
-    Image4 = named(new SvgPicture(QStringLiteral(":/pictures/strip.svg"), QSize(28, 180), GroupBox3), "Image4");
-    manage->addWidget(Image4, 0, Qt::AlignTop);
-    auto *links = new QVBoxLayout;
-    links->setSpacing(6);
-    manage->addLayout(links);
-    StartService_lbl = named(new LinkLabel(tr("Start Service"), GroupBox3), "StartService_lbl");
-    StopService_lbl = named(new LinkLabel(tr("Stop Service"), GroupBox3), "StopService_lbl");
-    PauseService_lbl = named(new LinkLabel(tr("Pause Service"), GroupBox3), "PauseService_lbl");
-    ResumeService_lbl = named(new LinkLabel(tr("Resume Service"), GroupBox3), "ResumeService_lbl");
-    UninstallService_lbl = named(new LinkLabel(tr("Uninstall Service"), GroupBox3), "UninstallService_lbl");
-    InstallService_lbl = named(new LinkLabel(tr("Reinstall Service"), GroupBox3), "InstallService_lbl");
-    links->addWidget(StartService_lbl);
-    links->addWidget(StopService_lbl);
-    links->addSpacing(12);
-    links->addWidget(PauseService_lbl);
-    links->addWidget(ResumeService_lbl);
-    links->addSpacing(12);
-    links->addWidget(UninstallService_lbl);
-    links->addWidget(InstallService_lbl);
-    links->addSpacing(12);
-    // The server's log, for the reason a command failed.
-    ShowLog_lbl = named(new LinkLabel(tr("Show Log"), GroupBox3), "ShowLog_lbl");
-    links->addWidget(ShowLog_lbl);
-    links->addStretch(1);
-    manage->addStretch(1);
-
-    return page;
 }
 
 QWidget *TForm3::buildConfigurationPage()
@@ -418,297 +288,6 @@ QWidget *TForm3::configPage(const char *name, int index, QVBoxLayout **body)
     return page;
 }
 
-QWidget *TForm3::buildGeneralPage()
-{
-    QVBoxLayout *body = nullptr;
-    TabSheet5ConfigGeneral = configPage("TabSheet5ConfigGeneral", 0, &body);
-    auto *page = TabSheet5ConfigGeneral;
-
-    GroupBox8 = named(new QGroupBox(tr("Maximum Allowed Connections"), page), "GroupBox8");
-    auto *maxLayout = new QHBoxLayout(GroupBox8);
-    MaxCon_txt = narrowEdit("MaxCon_txt", QStringLiteral("0"), GroupBox8);
-    maxLayout->addWidget(MaxCon_txt);
-    maxLayout->addStretch(1);
-    body->addWidget(GroupBox8);
-
-    GroupBox13 = named(new QGroupBox(tr("Log Directory"), page), "GroupBox13");
-    auto *logLayout = new QHBoxLayout(GroupBox13);
-    DefaultLogFolder_txt = named(new QLineEdit(GroupBox13), "DefaultLogFolder_txt");
-    SpeedButton5 = browseButton("SpeedButton5", GroupBox13);
-    logLayout->addWidget(DefaultLogFolder_txt, 1);
-    logLayout->addWidget(SpeedButton5);
-    body->addWidget(GroupBox13);
-    body->addStretch(1);
-    return page;
-}
-
-namespace {
-
-// The two lists of a service's addresses with the move buttons between them.
-// The window's fields that one binding group fills in.
-struct AddressPair
-{
-    QLabel *&systemLabel;
-    QListWidget *&system;
-    QToolButton *&add;
-    QToolButton *&remove;
-    QLabel *&chosenLabel;
-    QListWidget *&chosen;
-    QCheckBox *&all;
-};
-
-QGroupBox *addressGroup(const char *name, const QString &title, const char *names[7], const AddressPair &out,
-                        QWidget *parent)
-{
-    auto *group = named(new QGroupBox(title, parent), name);
-    auto *grid = new QGridLayout(group);
-    grid->setHorizontalSpacing(6);
-    out.systemLabel = named(new QLabel(QObject::tr("IPs On this System"), group), names[0]);
-    out.system = named(new QListWidget(group), names[1]);
-    out.add = moveButton(names[2], ">", group);
-    out.remove = moveButton(names[3], "<", group);
-    out.chosenLabel = named(new QLabel(QObject::tr("IPs To use for this port"), group), names[4]);
-    out.chosen = named(new QListWidget(group), names[5]);
-    out.all = named(new QCheckBox(QObject::tr("Activate on all Ips"), group), names[6]);
-    for (QListWidget *list : {out.system, out.chosen}) {
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        // Every entry is one line of text: the list places a thousand of them
-        // without measuring each one again after every move.
-        list->setUniformItemSizes(true);
-        list->setMinimumHeight(60);
-        PanelStyle::paintScrollBarsAlone(list);
-    }
-    auto *moves = new QVBoxLayout;
-    moves->addStretch(1);
-    moves->addWidget(out.add);
-    moves->addWidget(out.remove);
-    moves->addStretch(1);
-    grid->addWidget(out.systemLabel, 0, 0);
-    grid->addWidget(out.chosenLabel, 0, 2);
-    grid->addWidget(out.system, 1, 0);
-    grid->addLayout(moves, 1, 1);
-    grid->addWidget(out.chosen, 1, 2);
-    grid->addWidget(out.all, 2, 2);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(2, 1);
-    return group;
-}
-
-} // namespace
-
-QWidget *TForm3::buildApplicationPage()
-{
-    QVBoxLayout *body = nullptr;
-    TabSheet7ConfigApplication = configPage("TabSheet7ConfigApplication", 1, &body);
-    auto *page = TabSheet7ConfigApplication;
-
-    const char *names[7] = {"Label1", "SystemIPS",   "SpeedButton1",     "SpeedButton2",
-                            "Label8", "SelectedIPs", "ActivateOnAll_chk"};
-    GroupBox5 =
-        addressGroup("GroupBox5", tr("Application Server"), names,
-                     {Label1, SystemIPS, SpeedButton1, SpeedButton2, Label8, SelectedIPs, ActivateOnAll_chk}, page);
-    body->addWidget(GroupBox5, 1);
-
-    GroupBox7 = named(new QGroupBox(tr("Application Service Port"), page), "GroupBox7");
-    auto *portLayout = new QHBoxLayout(GroupBox7);
-    lport = narrowEdit("lport", QStringLiteral("88"), GroupBox7);
-    portLayout->addWidget(lport);
-    portLayout->addStretch(1);
-    body->addWidget(GroupBox7);
-    return page;
-}
-
-QWidget *TForm3::buildManagementPage()
-{
-    QVBoxLayout *body = nullptr;
-    TabSheet8Management = configPage("TabSheet8Management", 2, &body);
-    auto *page = TabSheet8Management;
-
-    const char *names[7] = {"Label4", "SystemIPS2",   "SpeedButton3",      "SpeedButton4",
-                            "Label2", "SelectedIPs2", "ActivateOnAll_chk2"};
-    GroupBox4 =
-        addressGroup("GroupBox4", tr("Management Server"), names,
-                     {Label4, SystemIPS2, SpeedButton3, SpeedButton4, Label2, SelectedIPs2, ActivateOnAll_chk2}, page);
-    body->addWidget(GroupBox4, 1);
-
-    auto *row = new QHBoxLayout;
-    row->setSpacing(8);
-    GroupBox9 = named(new QGroupBox(tr("Port"), page), "GroupBox9");
-    auto *portLayout = new QVBoxLayout(GroupBox9);
-    mport = narrowEdit("mport", QStringLiteral("1011"), GroupBox9);
-    portLayout->addWidget(mport);
-    portLayout->addStretch(1);
-    row->addWidget(GroupBox9);
-
-    GroupBox6 = named(new QGroupBox(tr("Management Server Password"), page), "GroupBox6");
-    auto *passLayout = new QGridLayout(GroupBox6);
-    Label6 = named(new QLabel(tr("Password :"), GroupBox6), "Label6");
-    ServerPass_txt = named(new QLineEdit(GroupBox6), "ServerPass_txt");
-    Label7 = named(new QLabel(tr("Confirm Password :"), GroupBox6), "Label7");
-    ConfirmServerPass_txt = named(new QLineEdit(GroupBox6), "ConfirmServerPass_txt");
-    // One "*" per character, whatever the desktop style's is (PanelStyle).
-    ServerPass_txt->setEchoMode(QLineEdit::Password);
-    ConfirmServerPass_txt->setEchoMode(QLineEdit::Password);
-    Label6->setBuddy(ServerPass_txt);
-    Label7->setBuddy(ConfirmServerPass_txt);
-    passLayout->addWidget(Label6, 0, 0);
-    passLayout->addWidget(ServerPass_txt, 0, 1);
-    passLayout->addWidget(Label7, 1, 0);
-    passLayout->addWidget(ConfirmServerPass_txt, 1, 1);
-    row->addWidget(GroupBox6, 1);
-    body->addLayout(row);
-    return page;
-}
-
-QWidget *TForm3::buildSecurityPage()
-{
-    QVBoxLayout *body = nullptr;
-    TabSheet2ConfigSecurity = configPage("TabSheet2ConfigSecurity", 3, &body);
-    auto *page = TabSheet2ConfigSecurity;
-
-    auto *top = new QHBoxLayout;
-    GroupBox10 = named(new QGroupBox(tr("Default Connection Policy"), page), "GroupBox10");
-    auto *policyColumn = new QVBoxLayout(GroupBox10);
-    auto *policy = new QHBoxLayout;
-    PolicyReject_radio = named(new QRadioButton(tr("Reject All"), GroupBox10), "PolicyReject_radio");
-    PolicyAccept_radio = named(new QRadioButton(tr("Accept All"), GroupBox10), "PolicyAccept_radio");
-    PolicyReject_radio->setChecked(true);
-    policy->addWidget(PolicyReject_radio);
-    policy->addWidget(PolicyAccept_radio);
-    policy->addStretch(1);
-    policyColumn->addLayout(policy);
-    PolicyNote_lbl =
-        named(new QLabel(tr("No ACCEPT rule: with Reject All the server will refuse every client."), GroupBox10),
-              "PolicyNote_lbl");
-    PolicyNote_lbl->setWordWrap(true);
-    PolicyNote_lbl->hide();
-    policyColumn->addWidget(PolicyNote_lbl);
-    top->addWidget(GroupBox10, 1);
-
-    auto *actions = new QVBoxLayout;
-    Button2 = named(new QPushButton(icon("add"), tr("Add Rule"), page), "Button2");
-    Button3 = named(new QPushButton(icon("clear"), tr("Clear"), page), "Button3");
-    actions->addWidget(Button2);
-    actions->addWidget(Button3);
-    actions->addStretch(1);
-    top->addLayout(actions);
-    body->addLayout(top);
-
-    GroupBox12 = named(new QGroupBox(tr("Rules (RuleSet file content)"), page), "GroupBox12");
-    auto *rules = new QVBoxLayout(GroupBox12);
-    rules->setSpacing(4);
-    RulesFilter_txt = named(new QLineEdit(GroupBox12), "RulesFilter_txt");
-    RulesFilter_txt->setPlaceholderText(tr("Find rules: an address, or any text"));
-    RulesFilter_txt->setToolTip(tr("An address shows the rules that cover it; other text, the rules holding it."));
-    RulesFilter_txt->setAccessibleName(tr("Find rules"));
-    RulesFilter_txt->setClearButtonEnabled(true);
-    // The magnifier says what the field is for; pressed, it puts the cursor there.
-    QAction *find = RulesFilter_txt->addAction(icon("find"), QLineEdit::LeadingPosition);
-    find->setText(tr("Find rules"));
-    connect(find, &QAction::triggered, RulesFilter_txt, [this] { RulesFilter_txt->setFocus(Qt::OtherFocusReason); });
-    rules->addWidget(RulesFilter_txt);
-
-    auto *listRow = new QHBoxLayout;
-    listRow->setSpacing(4);
-    m_rules = new RuleListModel(this);
-    m_shownRules = new RuleFilterModel(m_rules, this);
-    RulesList = named(new RuleListView(GroupBox12), "RulesList");
-    RulesList->setModel(m_shownRules);
-    // Block lists run to a million lines: with one height for every row the
-    // view places rows by arithmetic instead of measuring each one.
-    RulesList->setUniformItemSizes(true);
-    // Scrolling by rows works out the page step from every row's position
-    // on each change; by pixels it is a multiplication.
-    RulesList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    RulesList->setIconSize(QSize(16, 16)); // the warning sign
-    RulesList->setSelectionMode(QAbstractItemView::SingleSelection);
-    RulesList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    RulesList->setContextMenuPolicy(Qt::CustomContextMenu);
-    RulesList->addActions({EditRule1, MoveRuleUp1, MoveRuleDown1});
-    QFont mono = RulesList->font();
-    mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"), QStringLiteral("monospace")});
-    mono.setStyleHint(QFont::Monospace);
-    RulesList->setFont(mono);
-    PanelStyle::paintScrollBarsAlone(RulesList);
-    listRow->addWidget(RulesList, 1);
-
-    auto *moves = new QVBoxLayout;
-    MoveRuleUp_btn = named(new QToolButton(GroupBox12), "MoveRuleUp_btn");
-    MoveRuleDown_btn = named(new QToolButton(GroupBox12), "MoveRuleDown_btn");
-    MoveRuleUp_btn->setDefaultAction(MoveRuleUp1);
-    MoveRuleDown_btn->setDefaultAction(MoveRuleDown1);
-    for (QToolButton *button : {MoveRuleUp_btn, MoveRuleDown_btn}) {
-        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        button->setAccessibleName(button->defaultAction()->text());
-        moves->addWidget(button);
-    }
-    MoveRuleUp_btn->setToolTip(tr("Move the selected rule up (Ctrl+Up)"));
-    MoveRuleDown_btn->setToolTip(tr("Move the selected rule down (Ctrl+Down)"));
-    moves->addStretch(1);
-    listRow->addLayout(moves);
-    rules->addLayout(listRow, 1);
-
-    auto *attention = new QHBoxLayout;
-    attention->setSpacing(4);
-    RulesAttentionIcon_lbl = named(new QLabel(GroupBox12), "RulesAttentionIcon_lbl");
-    RulesAttentionIcon_lbl->setAccessibleName(tr("Warning"));
-    RulesAttention_lbl = named(new QLabel(GroupBox12), "RulesAttention_lbl");
-    RulesAttention_lbl->setToolTip(tr("Point at a rule with the warning sign to read why."));
-    RulesAttentionIcon_lbl->hide();
-    RulesAttention_lbl->hide();
-    RulesFound_lbl = named(new QLabel(GroupBox12), "RulesFound_lbl");
-    RulesFound_lbl->setTextFormat(Qt::PlainText);
-    RulesFound_lbl->hide();
-    attention->addWidget(RulesAttentionIcon_lbl);
-    attention->addWidget(RulesAttention_lbl);
-    attention->addStretch(1);
-    attention->addWidget(RulesFound_lbl);
-    rules->addLayout(attention);
-    body->addWidget(GroupBox12, 1);
-    return page;
-}
-
-QWidget *TForm3::buildSslPage()
-{
-    QVBoxLayout *body = nullptr;
-    TabSheet3ConfigSSL = configPage("TabSheet3ConfigSSL", 4, &body);
-    auto *page = TabSheet3ConfigSSL;
-
-    GroupBox14 = named(new QGroupBox(tr("Key File"), page), "GroupBox14");
-    auto *keyLayout = new QHBoxLayout(GroupBox14);
-    KeyFile_txt = named(new QLineEdit(GroupBox14), "KeyFile_txt");
-    SpeedButton6 = browseButton("SpeedButton6", GroupBox14);
-    keyLayout->addWidget(KeyFile_txt, 1);
-    keyLayout->addWidget(SpeedButton6);
-    body->addWidget(GroupBox14);
-
-    GroupBox15 = named(new QGroupBox(tr("Certificate File"), page), "GroupBox15");
-    auto *certLayout = new QHBoxLayout(GroupBox15);
-    CertFile_txt = named(new QLineEdit(GroupBox15), "CertFile_txt");
-    SpeedButton7 = browseButton("SpeedButton7", GroupBox15);
-    certLayout->addWidget(CertFile_txt, 1);
-    certLayout->addWidget(SpeedButton7);
-    body->addWidget(GroupBox15);
-    body->addStretch(1);
-    return page;
-}
-
-QWidget *TForm3::buildDatabasePage()
-{
-    QVBoxLayout *body = nullptr;
-    TabSheet6ConfigDatabase = configPage("TabSheet6ConfigDatabase", 5, &body);
-    auto *page = TabSheet6ConfigDatabase;
-
-    GroupBox11 = named(new QGroupBox(tr("Database Configuration"), page), "GroupBox11");
-    auto *layout = new QVBoxLayout(GroupBox11);
-    Label21 = named(new QLabel(tr("This version support only Embeded Firebird Database"), GroupBox11), "Label21");
-    Label21->setWordWrap(true);
-    layout->addWidget(Label21);
-    body->addWidget(GroupBox11);
-    body->addStretch(1);
-    return page;
-}
-
 void TForm3::wireEvents()
 {
     // Every handler runs guarded: what it raises and does not handle itself
@@ -726,7 +305,7 @@ void TForm3::wireEvents()
     wire(Exit1, &QAction::triggered, &TForm3::Exit1Click);
     wire(ReloadUsers1, &QAction::triggered, &TForm3::ReloadUsers1Click);
     // The target may have changed since the last load or save (a test, a tool).
-    connect(Intelligent1, &QMenu::aboutToShow, this, [this] { updateUsersReloadAction(); });
+    connect(Intelligent1, &QMenu::aboutToShow, this, [this] { m_management.updateUsersReloadAction(); });
     wire(IntelligentPorts1, &QAction::triggered, &TForm3::IntelligentPorts1Click);
     wire(About1, &QAction::triggered, &TForm3::About1Click);
     wire(Delete1, &QAction::triggered, &TForm3::Delete1Click);
@@ -763,24 +342,8 @@ void TForm3::wireEvents()
     wire(RulesFilter_txt, &QLineEdit::textChanged, &TForm3::RulesFilter_txtChange);
     connect(RulesList, &QAbstractItemView::doubleClicked, this, [this] { guarded([this] { EditRule1Click(); }); });
     connect(RulesList, &RuleListView::rowDropped, this,
-            [this](int row, int before) { guarded([this, row, before] { moveShownRule(row, before); }); });
-    auto *find =
-        new QShortcut(QKeySequence::Find, TabSheet2ConfigSecurity, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(find, &QShortcut::activated, this, [this] {
-        RulesFilter_txt->setFocus(Qt::ShortcutFocusReason);
-        RulesFilter_txt->selectAll();
-    });
-    // What can be done with the selected rule, and the checks of the rules.
-    connect(RulesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { ruleSelectionChanged(); });
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_shownRules, signal, this, [this] { updateRuleActions(); });
-    connect(m_shownRules, &QAbstractItemModel::layoutChanged, this, [this] { updateRuleActions(); });
-    connect(m_shownRules, &QAbstractItemModel::modelReset, this, [this] { updateRuleActions(); });
-    connect(m_shownRules, &RuleFilterModel::analysed, this, [this] { showRuleChecks(); });
-    connect(PolicyReject_radio, &QRadioButton::toggled, this, [this] { showRuleChecks(); });
-    updateRuleActions();
-    showRuleChecks();
+            [this](int row, int before) { guarded([this, row, before] { m_rules.moveShown(row, before); }); });
+    m_rules.connectPage();
 
     connect(RulesList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(RulesList->viewport()->mapToGlobal(pos)); });
@@ -812,23 +375,19 @@ void TForm3::FormCreate()
         LoadGlobalConfig();
         LoadRules();
     });
-    updateUsersReloadAction();
-    // A file that is not there has nothing the window could fail to show.
-    for (const LoadedFiles::File file : {LoadedFiles::File::GlobalConfig, LoadedFiles::File::Rules}) {
-        if (!fileOnDisk(file))
-            m_loaded.set(file, LoadedFiles::Shown::InFull);
-    }
-    showLoadNote();
+    m_management.updateUsersReloadAction();
+    m_loaded.settleMissing();
+    m_loaded.showNote();
     // What start-up loaded is what the files hold: no changes yet, unless a
     // file is shown only in part.
-    rememberSavedState();
+    m_unsaved.remember();
 }
 
 void TForm3::FormActivate()
 {
     if (Activated || m_shutDown)
         return;
-    startStatusPoller();
+    m_management.startPoller();
     ServiceName = kServiceName;
     OpenServiceMonitor();
     Activated = true;
@@ -902,7 +461,7 @@ void TForm3::afterFirstPaint(std::function<void()> work)
 void TForm3::closeEvent(QCloseEvent *event)
 {
     bool mayClose = true;
-    guarded([this, &mayClose] { mayClose = confirmClose(); });
+    guarded([this, &mayClose] { mayClose = m_shutDown || m_unsaved.confirmClose(); });
     if (!mayClose) {
         event->ignore();
         return;

@@ -1,7 +1,14 @@
 #pragma once
 
+#include "BindingLists.h"
+#include "GlobalConfigForm.h"
 #include "LoadedFiles.h"
+#include "ManagementPage.h"
 #include "Platform.h"
+#include "RulesPage.h"
+#include "Save.h"
+#include "ServicePage.h"
+#include "UnsavedChanges.h"
 #include "config/ManagementSettings.h"
 #include "dialogs/ErrorReporter.h"
 #include "management/UsersStatusEvent.h"
@@ -9,11 +16,7 @@
 #include "service/UniqueServiceHandle.h"
 #include "widgets/RuleListView.h"
 
-#include <QColor>
 #include <QMainWindow>
-#include <QPersistentModelIndex>
-#include <QPointer>
-#include <QStringList>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -44,25 +47,28 @@ class QVBoxLayout;
 namespace vellamor {
 
 class HeaderBand;
-class RuleFilterModel;
 class LinkLabel;
-class RuleListModel;
-class ServiceLogWindow;
 class StatusThread;
 class SvgPicture;
-struct ManagementCommand;
 
-// The panel's main window. It owns every control, the window state shared by
-// all areas of the panel, the timers, the service handles and the poller.
-// Each area's operations are members defined in a file of their own beside
-// this one, over the area's widget-free logic in the core library:
-//   GlobalConfigForm.cpp   LoadGlobalConfig, SaveGlobalConfig (core: config/)
-//   RulesPage.cpp          LoadRules, SaveRules, Add Rule / Clear / Delete (core: rules/)
-//   BindingLists.cpp       FillSystemIPs, MoveSelectedIPs, the move buttons (core: bindings/)
-//   ServicePage.cpp        the service monitor and its commands (core: service/)
-//   ManagementPage.cpp     the poller hand-off and the reload commands (core: management/)
-//   Save.cpp               Save, the digit filter, the browse buttons
-//   UnsavedChanges.cpp     the modified mark and the question before closing
+// The panel's main window, kept as a shell. It holds what the panel's users
+// and the server know it by: every control, under its given name (also its
+// objectName), every event handler, the operations and window state the
+// product names. Everything else belongs to one area of the window and lives
+// in that area's file pair beside this one, as one class that the handlers
+// call, and the area's file also builds the area's page and defines its
+// handlers:
+//   GlobalConfigForm    gc.xml and the pages of its fields (core: config/)
+//   BindingLists        the address lists and their move buttons (core: bindings/)
+//   RulesPage           RuleEditor: rules.txt, the Security page (core: rules/)
+//   ServicePage         ServiceMonitor: the service's state and commands (core: service/)
+//   ManagementPage      ManagementLink: the poller and the reload commands (core: management/)
+//   Save                SaveCommand: the checks and order of a Save, the browse buttons
+//   LoadedFiles         how much of each file the window shows, and the load note
+//   UnsavedChanges      the modified mark and the question before closing
+// A new area adds its file pair, one member below, and its page builder.
+// An area gets the window and the other areas it uses at construction, and
+// keeps its state private: a test reaches the window through the objectNames.
 class TForm3 : public QMainWindow
 {
     Q_OBJECT
@@ -82,8 +88,8 @@ public:
     ~TForm3() override;
 
     const platform::Platform &platform() const { return m_platform; }
-    // The Security page's rule lines, which RulesList shows.
-    RuleListModel *rulesModel() const { return m_rules; }
+    // The Security page's rule lines, which RulesList shows (for tests and tools).
+    RuleListModel *rulesModel() const { return &m_rules.rules(); }
 
     // Runs an event handler the way the window's own events run: an error it
     // raises and does not handle goes to the standard error box.
@@ -142,7 +148,7 @@ public:
     // password from its next cycle on.
     void retargetStatusPoller();
 
-    // --- Window state ---------------------------------------------------------
+    // --- Window state -------------------------------------------------------
     ManagementSettingsRecord ManagementSettings;
     QString ServiceName;
     StatusThread *StatusPoller = nullptr;
@@ -283,21 +289,26 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The shell: the menus, the tool bar, the notebook and its Configuration
+    // tab, the wiring of the handlers, and the order of start and close.
     void buildMenus();
     void buildToolBar();
-    QWidget *buildServicePage();
     QWidget *buildConfigurationPage();
+    // A page of the configuration notebook: its header band, then `body`.
     QWidget *configPage(const char *name, int index, QVBoxLayout **body);
-    QWidget *buildGeneralPage();
-    QWidget *buildApplicationPage();
-    QWidget *buildManagementPage();
-    QWidget *buildSecurityPage();
-    QWidget *buildSslPage();
-    QWidget *buildDatabasePage();
     void wireEvents();
     // Stops the timers, the poller and the commands under way, and closes the
     // service handles; once, at close or at destruction, whichever comes first.
     void shutDown();
+
+    // Each page is built in its area's file.
+    QWidget *buildServicePage();     // ServicePage.cpp
+    QWidget *buildGeneralPage();     // GlobalConfigForm.cpp
+    QWidget *buildApplicationPage(); // GlobalConfigForm.cpp
+    QWidget *buildManagementPage();  // GlobalConfigForm.cpp
+    QWidget *buildSslPage();         // GlobalConfigForm.cpp
+    QWidget *buildDatabasePage();    // GlobalConfigForm.cpp
+    QWidget *buildSecurityPage();    // RulesPage.cpp
 
     // Accessibility.cpp: names and descriptions for assistive technology, the
     // Save shortcut, and the panel's own colours for the palette in use.
@@ -321,90 +332,19 @@ private:
     void attachLayouts();
     std::vector<std::pair<QWidget *, std::unique_ptr<QLayout>>> m_unattachedLayouts;
 
-    // Area hooks defined beside their area's code.
-    void installFieldHelpers(); // Save.cpp: the digit filter, no length limit
-    void startStatusPoller();   // ManagementPage.cpp
-    void stopBackgroundWork();  // ManagementPage.cpp: orderly stop at close
-    void closeServiceMonitor(); // ServicePage.cpp
-
     platform::Platform m_platform;
     ErrorReporter m_errors;
     bool m_shutDown = false;
 
-    // Members private to one area go in that area's block below.
-    // -- config (gc.xml) ------------------------------------------------------
-    // -- bindings -------------------------------------------------------------
-    // -- rules ------------------------------------------------------------------
-    RuleListModel *m_rules = nullptr;
-    // What RulesList shows of m_rules: the filter and the warnings.
-    RuleFilterModel *m_shownRules = nullptr;
-    // The rule the user last selected, to select it again when a change of
-    // the find text shows it again.
-    QPersistentModelIndex m_keptRule;
-    bool m_filtering = false;
-    void ruleSelectionChanged();
-    QModelIndex selectedRule() const; // in m_rules
-    void moveShownRule(int row, int before);
-    // Scrolls to a rule just added or edited, clearing a find that hides it.
-    void scrollToRule(const QPersistentModelIndex &rule);
-    void updateRuleActions();
-    void showFindResult();
-    void showRuleChecks();
-    // -- service ----------------------------------------------------------------
-    // The status caption's colour as the display table gives it; it is shown
-    // in the nearest shade that reads well on the palette in use.
-    QColor m_statusCaptionColour{Qt::black};
-    struct ServiceCommand;
-    void runServiceCommand(const ServiceCommand &command);
-    void finishServiceCommand(const ServiceCommand &command, const platform::ServiceManager::Outcome &outcome);
-    // The service may have changed its state: show it now.
-    void serviceMayHaveChanged();
-    platform::ServiceManager *serviceManager() const;
-    template<class T> platform::ServiceManager::Reply<T> serviceReply(std::function<void(T)> then);
-    platform::ServiceManager::Reply<platform::ServiceManager::Handle>
-    serviceHandleReply(std::function<void(UniqueServiceHandle)> then);
-    bool m_serviceOpening = false;     // the monitor's handles are on their way
-    bool m_serviceQueryBusy = false;   // a status query is under way
-    bool m_serviceQueryAgain = false;  // ...and the service changed since it was sent
-    bool m_serviceCommandBusy = false; // a command waits for its answer
-    QPointer<ServiceLogWindow> m_serviceLog;
-    // -- management ---------------------------------------------------------------
-    void showUsersStatusUnknown();
-    // The users reload is offered while the window knows where to send it.
-    void updateUsersReloadAction();
-    // One management command with the current target, without waiting for it;
-    // whenDone runs on this thread once it has been sent or has failed.
-    void startManagementCommand(const ManagementCommand &command, std::function<void()> whenDone);
-    // Parent of the commands still under way; deleting it abandons them.
-    QObject *m_managementCommands = nullptr;
-    // -- save ---------------------------------------------------------------------
-    // How much of each file the window shows; a Save asks before it replaces
-    // a file shown only in part, and the status bar says which.
+    // --- The areas, in the order they are made ------------------------------
     LoadedFiles m_loaded;
-    QLabel *LoadNote_lbl = nullptr;
-    bool fileOnDisk(LoadedFiles::File file) const;
-    bool confirmReplacing();
-    void showLoadNote();
-    // -- unsaved changes ------------------------------------------------------
-    // Everything a Save writes, as the controls hold it (the rule list keeps
-    // its own mark).
-    struct SavedState
-    {
-        QStringList texts;
-        QList<QStringList> lists;
-        QList<bool> choices;
-    };
-    static bool sameState(const SavedState &a, const SavedState &b);
-    SavedState currentState() const;
-    void watchForChanges();
-    void rememberSavedState();
-    void scheduleModifiedCheck();
-    void updateModified();
-    // Asks before unsaved changes are lost: true when the window may close now.
-    bool confirmClose();
-    SavedState m_savedState;
-    bool m_modifiedCheckPending = false;
-    bool m_closeConfirmed = false;
+    BindingLists m_bindings;
+    GlobalConfigForm m_config;
+    RuleEditor m_rules;
+    ServiceMonitor m_service;
+    ManagementLink m_management;
+    UnsavedChanges m_unsaved;
+    SaveCommand m_save;
 };
 
 } // namespace vellamor
