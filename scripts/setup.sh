@@ -33,8 +33,9 @@ done
 build_dir=${1:-build}
 shift || true
 
+# libgit2 keeps the configuration history (history.git beside the files).
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          qt6-qpa-plugins fonts-dejavu-core)
+          qt6-qpa-plugins fonts-dejavu-core libgit2-dev)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
     # list with, and clang-format for the format check; the validators of the
@@ -47,7 +48,8 @@ if [ "$want_windows" = 1 ]; then
     # run the tests, with Wine's own fonts and Liberation for the system
     # dialogs; NSIS for the installer; Xvfb and xdotool to see the panel's
     # real window, and ImageMagick's import for its picture in docs/.
-    packages+=(g++-mingw-w64-x86-64-posix dpkg-dev perl wine wine64 fonts-wine fonts-liberation nsis xvfb xdotool
+    # zlib for MinGW, for libgit2's Windows build (scripts/build-libgit2-windows.sh).
+    packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev perl wine wine64 fonts-wine fonts-liberation nsis xvfb xdotool
                imagemagick)
 fi
 if [ "$want_fuzz" = 1 ]; then
