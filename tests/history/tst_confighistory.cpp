@@ -30,6 +30,7 @@ QByteArray rules(int count, int changed = -1, const char *policy = "REJECT")
     return text;
 }
 
+#ifndef Q_OS_WIN
 // Plain git, as an administrator reads the history.
 QByteArray git(const QString &repository, const QStringList &arguments, int *exitCode = nullptr)
 {
@@ -40,6 +41,7 @@ QByteArray git(const QString &repository, const QStringList &arguments, int *exi
         *exitCode = process.exitCode();
     return process.readAllStandardOutput() + process.readAllStandardError();
 }
+#endif
 
 // Every file under a folder with its bytes' hash: a repository left alone
 // hashes the same afterwards.
@@ -140,6 +142,7 @@ void TestConfigHistory::everySaveKeptAndReadableByGit()
     for (qsizetype i = 0; i < saved.size(); ++i)
         QCOMPARE(reader.files(listing.entries[saved.size() - 1 - i].id).files, saved[i]);
 
+#ifndef Q_OS_WIN // no git to run under Wine
     const QString repository = history.repositoryPath();
     int exitCode = -1;
     const QByteArray fsck = git(repository, {"fsck", "--full", "--strict"}, &exitCode);
@@ -148,7 +151,8 @@ void TestConfigHistory::everySaveKeptAndReadableByGit()
     const QByteArray log = git(repository, {"log", "-p"});
     QCOMPARE(log.count("\ncommit ") + 1, saved.size());
     QVERIFY(!log.contains("Management Service port") && log.contains("Application Service port 8080 → 8060"));
-    QVERIFY(QDir(repository + "/objects/pack").entryList({"*.pack"}).size() <= 3);
+#endif
+    QVERIFY(QDir(history.repositoryPath() + "/objects/pack").entryList({"*.pack"}).size() <= 3);
 }
 
 void TestConfigHistory::damagedIsReportedAndLeftAlone_data()

@@ -1,3 +1,4 @@
+#include "config/AtomicFile.h"
 #include "history/OutsideChangeWatcher.h"
 
 #include <QFile>
@@ -18,14 +19,13 @@ private Q_SLOTS:
 
 namespace {
 
+// By rename as the panel's Save (and sed -i) replace a file, or in place.
 void write(const QString &path, const QByteArray &bytes, bool byRename)
 {
-    const QString target = byRename ? path + ".new" : path;
-    QFile f(target);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
-    f.close();
     if (byRename)
-        QVERIFY(::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0);
+        return writeFileAtomically(path, bytes, NewFileAccess::Default);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
 }
 
 } // namespace

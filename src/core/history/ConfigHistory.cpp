@@ -149,6 +149,7 @@ struct ConfigHistory::Repository
     git_repository *repo = nullptr;
     QByteArray headId;   // the newest commit, empty before the first
     ConfigSnapshot head; // its files
+    QByteArray headRulesId;
     bool headRead = false;
 
     ~Repository() { git_repository_free(repo); }
@@ -181,6 +182,7 @@ struct ConfigHistory::Repository
         if (rc == GIT_EUNBORNBRANCH || rc == GIT_ENOTFOUND) {
             headId.clear();
             head = {};
+            headRulesId.clear();
             headRead = true;
             return;
         }
@@ -194,6 +196,7 @@ struct ConfigHistory::Repository
             return;
         try {
             head = filesOf(*target);
+            headRulesId = head.rules ? gitpack::objectId(ObjectType::Blob, *head.rules) : QByteArray();
         } catch (const Error &error) {
             throw Error(damaged(error.message()));
         }
@@ -385,7 +388,7 @@ HistoryOutcome ConfigHistory::record(const ConfigSnapshot &files, const QString 
         // when that one is in the same pack; checked before it is stored.
         bool asDelta = false;
         if (r.head.rules && segment) {
-            const QByteArray baseId = gitpack::objectId(ObjectType::Blob, *r.head.rules);
+            const QByteArray &baseId = r.headRulesId;
             if (builder.contains(baseId)) {
                 const QByteArray delta = gitpack::makeDelta(*r.head.rules, *files.rules);
                 if (delta.size() < files.rules->size() / 2 &&
@@ -431,6 +434,7 @@ HistoryOutcome ConfigHistory::record(const ConfigSnapshot &files, const QString 
     }
     r.headId = commitId;
     r.head = files;
+    r.headRulesId = rulesId;
     outcome.recorded = true;
 
     // The pack this one grew from is now a part of it. The repository lets go

@@ -1,7 +1,7 @@
 #include "ConfigSnapshot.h"
 
 #include "config/AtomicFile.h"
-#include "rules/RuleSetFile.h"
+#include "rules/RuleSetFile.h" // Policy, the rule set bound
 
 #include <QDir>
 #include <QHash>
@@ -133,6 +133,30 @@ QString ruleCount(qsizetype n, bool withNoun)
                     : QString::number(n);
 }
 
+// The policy the server takes from a rule set: its last valid policy line,
+// Reject All when there is none (as the window shows it).
+Policy effectivePolicy(QByteArrayView text)
+{
+    Policy policy = Policy::Reject;
+    for (qsizetype at = text.indexOf("POLICY"); at >= 0; at = text.indexOf("POLICY", at + 6)) {
+        if (at > 0 && text[at - 1] != '\n')
+            continue;
+        const QByteArrayView word = text.size() - at >= 13 ? text.sliced(at + 7, 6) : QByteArrayView();
+        if (word == "ACCEPT")
+            policy = Policy::Accept;
+        else if (word == "REJECT")
+            policy = Policy::Reject;
+    }
+    return policy;
+}
+
+QList<QByteArrayView> ruleLines(QByteArrayView text)
+{
+    QList<QByteArrayView> lines = splitLines(text, false);
+    lines.removeIf([](QByteArrayView line) { return line.startsWith("POLICY"); });
+    return lines;
+}
+
 void describeRules(const std::optional<QByteArray> &before, const std::optional<QByteArray> &after, QStringList &parts)
 {
     if (before == after)
@@ -143,17 +167,21 @@ void describeRules(const std::optional<QByteArray> &before, const std::optional<
     }
     if (!before)
         parts << QStringLiteral("rules.txt created");
-    const RuleSetContent old = parseRuleSet(before.value_or(QByteArray()));
-    const RuleSetContent now = parseRuleSet(*after);
-    const RuleLines oldRules = old.rules.lines(), newRules = now.rules.lines();
+    // Only the lines between the ends both versions share can differ.
+    const QByteArray old = before.value_or(QByteArray());
+    const CommonEnds ends = commonEnds(old, *after);
+    const QList<QByteArrayView> oldRules =
+        ruleLines(QByteArrayView(old).sliced(ends.prefix, old.size() - ends.prefix - ends.suffix));
+    const QList<QByteArrayView> newRules =
+        ruleLines(QByteArrayView(*after).sliced(ends.prefix, after->size() - ends.prefix - ends.suffix));
 
     QHash<QByteArrayView, qsizetype> remaining;
     remaining.reserve(oldRules.size());
-    for (qsizetype i = 0; i < oldRules.size(); ++i)
-        ++remaining[oldRules[i]];
+    for (QByteArrayView rule : oldRules)
+        ++remaining[rule];
     qsizetype added = 0;
-    for (qsizetype i = 0; i < newRules.size(); ++i) {
-        auto it = remaining.find(newRules[i]);
+    for (QByteArrayView rule : newRules) {
+        auto it = remaining.find(rule);
         if (it != remaining.end() && *it > 0)
             --*it;
         else
@@ -168,10 +196,9 @@ void describeRules(const std::optional<QByteArray> &before, const std::optional<
         parts << ruleCount(added, true) + QStringLiteral(" added");
     else if (removed > 0)
         parts << ruleCount(removed, true) + QStringLiteral(" removed");
-    else if (oldRules.toList() != newRules.toList())
+    else if (oldRules != newRules)
         parts << QStringLiteral("rules reordered");
-    // The window shows Reject All when the file names no policy.
-    const Policy oldPolicy = old.policy.value_or(Policy::Reject), newPolicy = now.policy.value_or(Policy::Reject);
+    const Policy oldPolicy = effectivePolicy(old), newPolicy = effectivePolicy(*after);
     if (oldPolicy != newPolicy || !before)
         parts << (newPolicy == Policy::Accept ? QStringLiteral("default policy Accept All")
                                               : QStringLiteral("default policy Reject All"));
@@ -250,12 +277,15 @@ QByteArray globalConfigForDisplay(const QByteArray &content)
 
 QList<FileDiff> diffSnapshots(const ConfigSnapshot &before, const ConfigSnapshot &after)
 {
-    QList<FileDiff> diffs;
-    const QByteArray oldConfig = globalConfigForDisplay(before.globalConfig.value_or(QByteArray()));
-    const QByteArray newConfig = globalConfigForDisplay(after.globalConfig.value_or(QByteArray()));
-    diffs.append({kGlobalConfigName, unifiedHunks(splitLines(oldConfig, false), splitLines(newConfig, false))});
-    const QByteArray oldRules = before.rules.value_or(QByteArray()), newRules = after.rules.value_or(QByteArray());
-    diffs.append({kRulesName, unifiedHunks(splitLines(oldRules, false), splitLines(newRules, false))});
+    QList<FileDiff> diffs{
+        {kGlobalConfigName,
+         globalConfigForDisplay(before.globalConfig.value_or(QByteArray())),
+         globalConfigForDisplay(after.globalConfig.value_or(QByteArray())),
+         {}},
+        {kRulesName, before.rules.value_or(QByteArray()), after.rules.value_or(QByteArray()), {}},
+    };
+    for (FileDiff &diff : diffs)
+        diff.hunks = unifiedHunks(splitLines(diff.oldText, false), splitLines(diff.newText, false));
     return diffs;
 }
 

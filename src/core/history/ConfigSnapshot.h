@@ -45,6 +45,7 @@ QByteArray globalConfigForDisplay(const QByteArray &content);
 struct FileDiff
 {
     QString fileName;
+    QByteArray oldText, newText; // what the hunks' lines point into
     QList<DiffHunk> hunks;
 };
 QList<FileDiff> diffSnapshots(const ConfigSnapshot &before, const ConfigSnapshot &after);

@@ -137,15 +137,22 @@ QByteArray makeDelta(const QByteArray &base, const QByteArray &target)
     QByteArray delta;
     appendVarint(delta, quint64(base.size()));
     appendVarint(delta, quint64(target.size()));
-    const QList<QByteArrayView> baseLines = splitLines(base, true), targetLines = splitLines(target, true);
+    // The ends they share are one copy each; the lines between, diffed.
+    const CommonEnds ends = commonEnds(base, target);
+    const QByteArrayView baseMiddle = QByteArrayView(base).sliced(ends.prefix, base.size() - ends.prefix - ends.suffix);
+    const QByteArrayView targetMiddle =
+        QByteArrayView(target).sliced(ends.prefix, target.size() - ends.prefix - ends.suffix);
+    appendCopy(delta, 0, quint64(ends.prefix));
+    const QList<QByteArrayView> baseLines = splitLines(baseMiddle, true), targetLines = splitLines(targetMiddle, true);
     // Byte offsets of each line, and one past the last.
-    auto offsets = [](const QList<QByteArrayView> &lines) {
+    auto offsets = [](const QList<QByteArrayView> &lines, qsizetype start) {
         QList<quint64> at(lines.size() + 1);
+        at[0] = quint64(start);
         for (qsizetype i = 0; i < lines.size(); ++i)
             at[i + 1] = at[i] + quint64(lines[i].size());
         return at;
     };
-    const QList<quint64> baseAt = offsets(baseLines), targetAt = offsets(targetLines);
+    const QList<quint64> baseAt = offsets(baseLines, ends.prefix), targetAt = offsets(targetLines, ends.prefix);
     qsizetype targetLine = 0;
     for (const CommonRun &run : commonLineRuns(baseLines, targetLines)) {
         appendInsert(delta, QByteArrayView(target).sliced(qsizetype(targetAt[targetLine]),
@@ -153,7 +160,9 @@ QByteArray makeDelta(const QByteArray &base, const QByteArray &target)
         appendCopy(delta, baseAt[run.oldIndex], baseAt[run.oldIndex + run.length] - baseAt[run.oldIndex]);
         targetLine = run.newIndex + run.length;
     }
-    appendInsert(delta, QByteArrayView(target).sliced(qsizetype(targetAt[targetLine])));
+    appendInsert(delta, QByteArrayView(target).sliced(qsizetype(targetAt[targetLine]),
+                                                      qsizetype(targetAt[targetLines.size()] - targetAt[targetLine])));
+    appendCopy(delta, quint64(base.size() - ends.suffix), quint64(ends.suffix));
     return delta;
 }
 
@@ -241,12 +250,14 @@ bool PackBuilder::startFrom(const QByteArray &pack, const PackIndex &index)
     m_entries.clear();
     if (pack.size() < 32 || !pack.startsWith("PACK") || qFromBigEndian<quint32>(pack.constData() + 4) != 2 ||
         qFromBigEndian<quint32>(pack.constData() + 8) != quint32(index.entries.size()) ||
-        pack.right(20) != index.packChecksum || sha1(pack.left(pack.size() - 20)) != index.packChecksum)
+        pack.right(20) != index.packChecksum)
         return false;
     for (const IndexEntry &e : index.entries)
         if (e.offset < 12 || e.offset >= quint64(pack.size() - 20))
             return false;
-    // The entries keep their offsets: the new pack has the same header size.
+    // Not hashed again: the new pack's checksum covers these bytes, and git's
+    // own check would find a fault in them. The entries keep their offsets:
+    // the new pack has the same header size.
     m_body = pack.mid(12, pack.size() - 32);
     m_entries = index.entries;
     return true;

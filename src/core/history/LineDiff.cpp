@@ -1,6 +1,7 @@
 #include "LineDiff.h"
 
 #include <QHash>
+#include <cstring>
 #include <vector>
 
 namespace vellamor {
@@ -22,6 +23,33 @@ QList<QByteArrayView> splitLines(QByteArrayView text, bool keepEnds)
         start = end + 1;
     }
     return lines;
+}
+
+CommonEnds commonEnds(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype shorter = qMin(a.size(), b.size());
+    // Whole blocks first: memcmp is many times quicker than a loop of bytes.
+    constexpr qsizetype kBlock = 4096;
+    qsizetype prefix = 0;
+    while (prefix + kBlock <= shorter && std::memcmp(a.data() + prefix, b.data() + prefix, kBlock) == 0)
+        prefix += kBlock;
+    while (prefix < shorter && a[prefix] == b[prefix])
+        ++prefix;
+    // Back to the start of the line the first difference is in.
+    if (!(prefix == a.size() && prefix == b.size()))
+        while (prefix > 0 && a[prefix - 1] != '\n')
+            --prefix;
+    qsizetype suffix = 0;
+    while (suffix + kBlock <= shorter - prefix &&
+           std::memcmp(a.data() + a.size() - suffix - kBlock, b.data() + b.size() - suffix - kBlock, kBlock) == 0)
+        suffix += kBlock;
+    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+        ++suffix;
+    // On to the start of a line in both.
+    while (suffix > 0 && ((a.size() - suffix > 0 && a[a.size() - suffix - 1] != '\n') ||
+                          (b.size() - suffix > 0 && b[b.size() - suffix - 1] != '\n')))
+        --suffix;
+    return {prefix, suffix};
 }
 
 namespace {
@@ -145,8 +173,18 @@ private:
 
 } // namespace
 
-QList<CommonRun> commonLineRuns(const QList<QByteArrayView> &oldLines, const QList<QByteArrayView> &newLines)
+QList<CommonRun> commonLineRuns(const QList<QByteArrayView> &allOld, const QList<QByteArrayView> &allNew)
 {
+    // The lines both begin and end with need no search.
+    qsizetype head = 0, tail = 0;
+    while (head < allOld.size() && head < allNew.size() && allOld[head] == allNew[head])
+        ++head;
+    while (tail < allOld.size() - head && tail < allNew.size() - head &&
+           allOld[allOld.size() - 1 - tail] == allNew[allNew.size() - 1 - tail])
+        ++tail;
+    const QList<QByteArrayView> oldLines = allOld.mid(head, allOld.size() - head - tail);
+    const QList<QByteArrayView> newLines = allNew.mid(head, allNew.size() - head - tail);
+
     // Each distinct line becomes a number; a line that only one version has
     // can never be common and is left out of the search.
     QHash<QByteArrayView, int> ids;
@@ -186,16 +224,26 @@ QList<CommonRun> commonLineRuns(const QList<QByteArrayView> &oldLines, const QLi
     // Back to the versions' own line numbers: a run of the search may span
     // lines that were set aside, so it splits where the numbers jump.
     QList<CommonRun> runs;
+    if (head > 0)
+        runs.append({0, 0, head});
     for (const CommonRun &run : filtered) {
         for (qsizetype i = 0; i < run.length; ++i) {
-            const qsizetype oldIndex = aIndex[size_t(run.oldIndex + i)];
-            const qsizetype newIndex = bIndex[size_t(run.newIndex + i)];
+            const qsizetype oldIndex = head + aIndex[size_t(run.oldIndex + i)];
+            const qsizetype newIndex = head + bIndex[size_t(run.newIndex + i)];
             if (!runs.isEmpty() && runs.last().oldIndex + runs.last().length == oldIndex &&
                 runs.last().newIndex + runs.last().length == newIndex)
                 ++runs.last().length;
             else
                 runs.append({oldIndex, newIndex, 1});
         }
+    }
+    if (tail > 0) {
+        const qsizetype oldIndex = allOld.size() - tail, newIndex = allNew.size() - tail;
+        if (!runs.isEmpty() && runs.last().oldIndex + runs.last().length == oldIndex &&
+            runs.last().newIndex + runs.last().length == newIndex)
+            runs.last().length += tail;
+        else
+            runs.append({oldIndex, newIndex, tail});
     }
     return runs;
 }
@@ -210,7 +258,7 @@ QList<DiffHunk> unifiedHunks(const QList<QByteArrayView> &oldLines, const QList<
             line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
-        return line.toByteArray();
+        return line;
     };
 
     QList<DiffHunk> hunks;

@@ -23,6 +23,16 @@ struct CommonRun
 // lines put together give the text back.
 QList<QByteArrayView> splitLines(QByteArrayView text, bool keepEnds);
 
+// The lengths of the longest runs of whole lines (each ending with LF, or
+// at the text's end) that two texts begin and end with, not overlapping:
+// a Save that changed one rule leaves the rest to these, and only the few
+// lines between them need looking at.
+struct CommonEnds
+{
+    qsizetype prefix = 0, suffix = 0;
+};
+CommonEnds commonEnds(QByteArrayView a, QByteArrayView b);
+
 // The lines both versions share, in order, as few edits apart as Myers'
 // algorithm finds in linear space. Lines found in only one version are set
 // aside first, which keeps two very different rule sets quick; when the
@@ -38,7 +48,7 @@ struct DiffLine
     Kind kind = Kind::Context;
     qsizetype oldLine = 0;
     qsizetype newLine = 0;
-    QByteArray text; // without its line end
+    QByteArrayView text; // without its line end, in the lines given to unifiedHunks()
 };
 
 struct DiffHunk
