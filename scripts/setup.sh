@@ -39,8 +39,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
     # list with, and clang-format for the format check; the validators of the
-    # desktop entry and the metainfo.
-    packages+=(dbus-daemon iproute2 clang-format desktop-file-utils appstream)
+    # desktop entry and the metainfo; git to read the history as an
+    # administrator would.
+    packages+=(dbus-daemon iproute2 clang-format desktop-file-utils appstream git)
 fi
 if [ "$want_windows" = 1 ]; then
     # The MinGW cross compiler; apt's source download (dpkg-dev) and perl for
