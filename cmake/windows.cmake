@@ -31,3 +31,14 @@ set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
 # Debian's zlib for MinGW (libz-mingw-w64-dev) lies in the cross compiler's
 # root; linked statically, so no zlib1.dll has to travel with the panel.
 set(ZLIB_USE_STATIC_LIBS ON)
+# libgit2 for the configuration history, a static library of
+# scripts/build-libgit2-windows.sh with the PCRE2 and http-parser it needs.
+if(NOT VELLAMOR_LIBGIT2_WINDOWS AND DEFINED ENV{VELLAMOR_LIBGIT2_WINDOWS})
+    set(VELLAMOR_LIBGIT2_WINDOWS $ENV{VELLAMOR_LIBGIT2_WINDOWS})
+endif()
+if(NOT VELLAMOR_LIBGIT2_WINDOWS)
+    execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-libgit2-windows.sh --print
+        OUTPUT_VARIABLE VELLAMOR_LIBGIT2_WINDOWS OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VELLAMOR_LIBGIT2_WINDOWS)
+set(ENV{VELLAMOR_LIBGIT2_WINDOWS} ${VELLAMOR_LIBGIT2_WINDOWS})

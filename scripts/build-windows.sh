@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the panel's Windows configuration: the same project cross-built with
-# MinGW-w64 against the Qt of scripts/build-qt-windows.sh (made first when the
-# machine has none), with its artwork drawn by a native build's
-# vellamor-prerender.
+# MinGW-w64 against the Qt of scripts/build-qt-windows.sh and the libgit2 of
+# scripts/build-libgit2-windows.sh (each made first when the machine has
+# none), with its artwork drawn by a native build's vellamor-prerender.
 #
 #   scripts/build-windows.sh [windows-build-dir] [native-build-dir] [extra cmake arguments...]
 #
@@ -19,6 +19,7 @@ shift 2 || shift $#
 
 scripts/setup.sh --windows --target vellamor-prerender --target vellamor-mgmt-server "$native_dir"
 scripts/build-qt-windows.sh
+scripts/build-libgit2-windows.sh
 qt=$(scripts/build-qt-windows.sh --print)
 
 if [ ! -f "$build_dir/build.ninja" ]; then

@@ -34,15 +34,16 @@ build_dir=${1:-build}
 shift || true
 
 # openssl makes run.sh's development TLS key and certificate; zlib unpacks
-# gzip address lists on import.
+# gzip address lists on import; libgit2 keeps the configuration history
+# (history.git beside the files).
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          qt6-qpa-plugins fonts-dejavu-core openssl zlib1g-dev)
+          qt6-qpa-plugins fonts-dejavu-core openssl zlib1g-dev libgit2-dev)
 if [ "$want_tests" = 1 ]; then
     # A private D-Bus for the service tests, iproute2 to compare the address
     # list with, clang-format for the format check and clang-tidy (with its
     # parallel runner) for the lint; the validators of the desktop entry and
-    # the metainfo.
-    packages+=(dbus-daemon iproute2 clang-format clang-tidy-14 desktop-file-utils appstream)
+    # the metainfo; git to read the history as an administrator would.
+    packages+=(dbus-daemon iproute2 clang-format clang-tidy-14 desktop-file-utils appstream git)
 fi
 if [ "$want_windows" = 1 ]; then
     # The MinGW cross compiler; apt's source download (dpkg-dev) and perl for
@@ -50,7 +51,8 @@ if [ "$want_windows" = 1 ]; then
     # run the tests, with Wine's own fonts and Liberation for the system
     # dialogs; NSIS for the installer; Xvfb and xdotool to see the panel's
     # real window, and ImageMagick's import for its picture in docs/; zlib
-    # for MinGW, linked statically (cmake/windows.cmake).
+    # for MinGW, linked statically (cmake/windows.cmake) by the import and
+    # by libgit2's Windows build (scripts/build-libgit2-windows.sh).
     packages+=(g++-mingw-w64-x86-64-posix dpkg-dev perl wine wine64 fonts-wine fonts-liberation nsis xvfb xdotool
                imagemagick libz-mingw-w64-dev)
 fi
