@@ -86,7 +86,7 @@ public:
     }
 
 private:
-    static constexpr qint64 kMaxEntry = 64 * 1024;
+    static constexpr qint64 kMaxEntry = qint64(64) * 1024;
 
     static QString entryPath()
     {

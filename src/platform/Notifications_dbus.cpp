@@ -2,6 +2,8 @@
 
 #include "common/AppInfo.h"
 
+#include <utility>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -18,7 +20,7 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 class DBusNotifications final : public QObject, public Notifications
 {
 public:
-    explicit DBusNotifications(const QDBusConnection &bus) : m_bus(bus) {}
+    explicit DBusNotifications(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
     void show(const QString &summary, const QString &body, bool urgent) override
     {

@@ -128,7 +128,7 @@ git_oid toOid(const QByteArray &raw)
 
 QByteArray fromOid(const git_oid *oid)
 {
-    return QByteArray(reinterpret_cast<const char *>(oid->id), GIT_OID_RAWSZ);
+    return {reinterpret_cast<const char *>(oid->id), GIT_OID_RAWSZ};
 }
 
 template<typename T, void (*Free)(T *)> struct Owned
@@ -251,7 +251,8 @@ git_repository *openOrCreate(const QString &path, const QString &serverDir, QStr
     }
     const QString building = path + QStringLiteral(".vellamor-new");
     QDir(building).removeRecursively();
-    git_repository_init_options options = GIT_REPOSITORY_INIT_OPTIONS_INIT;
+    git_repository_init_options options{};
+    git_repository_init_options_init(&options, GIT_REPOSITORY_INIT_OPTIONS_VERSION);
     options.flags = GIT_REPOSITORY_INIT_BARE | GIT_REPOSITORY_INIT_MKDIR | GIT_REPOSITORY_INIT_NO_REINIT;
     options.mode = group ? GIT_REPOSITORY_INIT_SHARED_GROUP : GIT_REPOSITORY_INIT_SHARED_UMASK;
     options.initial_head = "main";

@@ -56,7 +56,7 @@ QByteArray deflated(const QByteArray &data)
 QByteArray entryHeader(int type, quint64 size)
 {
     QByteArray header;
-    quint8 byte = quint8((type << 4) | (size & 0x0F));
+    auto byte = quint8((type << 4) | (size & 0x0F));
     size >>= 4;
     while (size) {
         header += char(byte | 0x80);
@@ -84,10 +84,10 @@ void appendCopy(QByteArray &out, quint64 offset, quint64 size)
         quint8 op = 0x80;
         QByteArray args;
         for (int i = 0; i < 4; ++i)
-            if (quint8 b = quint8(offset >> (8 * i)); b)
+            if (auto b = quint8(offset >> (8 * i)); b)
                 op |= quint8(1 << i), args += char(b);
         for (int i = 0; i < 3; ++i)
-            if (quint8 b = quint8(chunk >> (8 * i)); b)
+            if (auto b = quint8(chunk >> (8 * i)); b)
                 op |= quint8(0x10 << i), args += char(b);
         out += char(op);
         out += args;
@@ -109,7 +109,7 @@ std::optional<quint64> readVarint(const QByteArray &data, qsizetype &at)
 {
     quint64 value = 0;
     for (int shift = 0; at < data.size() && shift < 64; shift += 7) {
-        const quint8 b = quint8(data[at++]);
+        const auto b = quint8(data[at++]);
         value |= quint64(b & 0x7F) << shift;
         if (!(b & 0x80))
             return value;
@@ -175,7 +175,7 @@ std::optional<QByteArray> applyDelta(const QByteArray &base, const QByteArray &d
     QByteArray target;
     target.reserve(qsizetype(*targetSize));
     while (at < delta.size()) {
-        const quint8 op = quint8(delta[at++]);
+        const auto op = quint8(delta[at++]);
         if (op & 0x80) {
             quint64 offset = 0, size = 0;
             for (int i = 0; i < 4; ++i)
@@ -218,7 +218,7 @@ std::optional<PackIndex> readIndex(const QByteArray &file)
         return std::nullopt;
     if (sha1(file.left(file.size() - 20)) != file.right(20))
         return std::nullopt;
-    const quint32 count = qFromBigEndian<quint32>(file.constData() + 8 + 255 * 4);
+    const auto count = qFromBigEndian<quint32>(file.constData() + 8 + qsizetype(255) * 4);
     const qsizetype ids = kHeader, crcs = ids + qsizetype(count) * 20, offsets = crcs + qsizetype(count) * 4,
                     large = offsets + qsizetype(count) * 4;
     if (large + 40 > file.size())
@@ -229,7 +229,7 @@ std::optional<PackIndex> readIndex(const QByteArray &file)
         IndexEntry e;
         e.id = file.mid(ids + qsizetype(i) * 20, 20);
         e.crc = qFromBigEndian<quint32>(file.constData() + crcs + qsizetype(i) * 4);
-        const quint32 offset = qFromBigEndian<quint32>(file.constData() + offsets + qsizetype(i) * 4);
+        const auto offset = qFromBigEndian<quint32>(file.constData() + offsets + qsizetype(i) * 4);
         if (offset & 0x80000000u) {
             const qsizetype slot = large + qsizetype(offset & 0x7FFFFFFFu) * 8;
             if (slot + 8 > file.size() - 40)
@@ -321,7 +321,7 @@ PackBuilder::Files PackBuilder::finish() const
     }
     QByteArray large;
     for (const IndexEntry &e : sorted) {
-        quint32 small = quint32(e.offset);
+        auto small = quint32(e.offset);
         if (e.offset >= 0x80000000u) {
             small = 0x80000000u | quint32(large.size() / 8);
             char wide[8];

@@ -289,7 +289,7 @@ QList<DiffHunk> unifiedHunks(const QList<QByteArrayView> &oldLines, const QList<
             // into the same hunk.
             const bool last =
                 run.oldIndex + run.length == oldLines.size() && run.newIndex + run.length == newLines.size();
-            if (!last && run.length <= 2 * context) {
+            if (!last && run.length <= 2 * qsizetype(context)) {
                 addContext(run.oldIndex, run.oldIndex + run.length, run.newIndex);
             } else {
                 addContext(run.oldIndex, run.oldIndex + qMin<qsizetype>(context, run.length), run.newIndex);

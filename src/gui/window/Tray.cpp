@@ -1,7 +1,7 @@
 #include "Tray.h"
 
-#include "common/AppInfo.h"
 #include "colours/PanelColours.h"
+#include "common/AppInfo.h"
 #include "widgets/SvgIconEngine.h"
 
 #include <QGuiApplication>
