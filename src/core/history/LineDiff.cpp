@@ -129,7 +129,7 @@ private:
                         ? m_forward[size_t(offset + k + 1)]
                         : m_forward[size_t(offset + k - 1)] + 1;
                 qsizetype y = x - k;
-                if (x > n || y > m || y < 0)
+                if (x < 0 || x > n || y > m || y < 0)
                     continue;
                 while (x < n && y < m && m_a[aLo + x] == m_b[bLo + y])
                     ++x, ++y;
@@ -148,7 +148,7 @@ private:
                         ? m_backward[size_t(offset + kr + 1)]
                         : m_backward[size_t(offset + kr - 1)] + 1;
                 qsizetype y = x - kr;
-                if (x > n || y > m || y < 0)
+                if (x < 0 || x > n || y > m || y < 0)
                     continue;
                 while (x < n && y < m && m_a[aHi - 1 - x] == m_b[bHi - 1 - y])
                     ++x, ++y;
