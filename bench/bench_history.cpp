@@ -60,7 +60,7 @@ double median(std::vector<double> v)
 // together, then both files written.
 QByteArray save(const QString &dir, const QByteArrayList &rules)
 {
-    const QByteArray bytes = compose(rules);
+    QByteArray bytes = compose(rules);
     writeFileAtomically(dir + QStringLiteral("/gc.xml"), kConfig);
     writeFileAtomically(dir + QStringLiteral("/rules.txt"), bytes, NewFileAccess::Default);
     return bytes;

@@ -61,7 +61,7 @@ double best(const std::function<void()> &work)
         QElapsedTimer timer;
         timer.start();
         work();
-        fastest = qMin(fastest, timer.nsecsElapsed() / 1e6);
+        fastest = qMin(fastest, double(timer.nsecsElapsed()) / 1e6);
     }
     return fastest;
 }

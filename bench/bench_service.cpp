@@ -53,6 +53,7 @@ public:
     }
     QString openFile(QWidget *, const QString &) override { return {}; }
     QString existingDirectory(QWidget *, const QString &) override { return {}; }
+    QString saveFile(QWidget *, const QString &) override { return {}; }
     int failures = 0;
 };
 

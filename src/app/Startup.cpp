@@ -7,10 +7,18 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QStringList>
 #include <QTimer>
 #include <memory>
 
 namespace vellamor {
+
+StartupOptions startupOptionsFrom(const QStringList &arguments)
+{
+    StartupOptions options;
+    options.inTray = arguments.contains(QLatin1StringView(platform::kTrayOption));
+    return options;
+}
 
 int runPanel(QApplication &app, const platform::Platform &platform, const StartupOptions &options)
 {
@@ -23,6 +31,8 @@ int runPanel(QApplication &app, const platform::Platform &platform, const Startu
     const bool started = ErrorReporter(platform.dialogs).run([&] {
         form = std::make_unique<TForm3>(platform);
         form->FormCreate();
+        if (options.inTray)
+            return;
 
         // The splash belongs to the application, not to the main window, which
         // is not shown yet. It closes itself, or the user closes it earlier.
@@ -36,6 +46,13 @@ int runPanel(QApplication &app, const platform::Platform &platform, const Startu
         return 0;
 
     form->PageControl1->setCurrentIndex(0);
+    if (options.inTray) {
+        form->startInTray();
+        if (options.whenShown)
+            QTimer::singleShot(0, form.get(), [&options, &form] { options.whenShown(*form); });
+        app.exec();
+        return 0;
+    }
     // The window opens in the middle of the screen it starts on.
     if (const QScreen *screen = form->screen()) {
         QRect frame = form->frameGeometry();

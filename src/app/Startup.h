@@ -3,6 +3,7 @@
 #include "Platform.h"
 #include "dialogs/about.h"
 
+#include <QStringList>
 #include <functional>
 
 class QApplication;
@@ -17,7 +18,12 @@ struct StartupOptions
     int splashMilliseconds = int(TAboutBox::kSplashDuration.count());
     // Called once the main window is shown and the message loop is about to run.
     std::function<void(TForm3 &)> whenShown;
+    // `--tray`: no splash and no window, only the icon in the notification area.
+    bool inTray = false;
 };
+
+// The options the command line gives: `--tray` is the one the panel reads.
+StartupOptions startupOptionsFrom(const QStringList &arguments);
 
 // The program's start-up sequence and message loop: builds the main window and
 // runs its loading, shows the splash, shows the window and runs until it

@@ -6,5 +6,5 @@ int main(int argc, char **argv)
     vellamor::VellamorApplication app(argc, argv);
     const vellamor::platform::Platform platform = vellamor::platform::makeSystemPlatform();
     app.setErrorReporter(vellamor::ErrorReporter(platform.dialogs));
-    return vellamor::runPanel(app, platform);
+    return vellamor::runPanel(app, platform, vellamor::startupOptionsFrom(app.arguments()));
 }

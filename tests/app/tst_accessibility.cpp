@@ -11,6 +11,7 @@
 #include "FakeServiceManager.h"
 #include "colours/PanelColours.h"
 #include "dialogs/Rule.h"
+#include "dialogs/ServiceLogWindow.h"
 #include "dialogs/about.h"
 #include "widgets/LinkLabel.h"
 #include "window/VellamorDesktopMain.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
@@ -143,9 +145,36 @@ QPalette darkPalette()
     return p;
 }
 
+// A log that says only what a test makes it say.
+class StubLog final : public platform::ServiceLog
+{
+public:
+    QString source() const override { return QStringLiteral("stub"); }
+    void start() override {}
+};
+
+// What a screen reader hears of an object: its role, name, description and
+// text (through the text interface, as AT-SPI reads it), whether it may be
+// changed, and the first of its children.
+QString heard(QAccessibleInterface *a, bool withChildren = true)
+{
+    QAccessibleTextInterface *text = a->textInterface();
+    QString said = QStringLiteral("%1 \"%2\"")
+                       .arg(QLatin1StringView(QMetaEnum::fromType<QAccessible::Role>().valueToKey(a->role())),
+                            a->text(QAccessible::Name));
+    if (!withChildren)
+        return said;
+    said += QStringLiteral(" \"%1\" \"%2\"%3 [")
+                .arg(a->text(QAccessible::Description), text ? text->text(0, text->characterCount()) : QString(),
+                     a->state().readOnly && !a->state().editable ? QStringLiteral(" read-only") : QString());
+    for (int i = 0; i < a->childCount() && i < 2; ++i)
+        said += heard(a->child(i), false) + QStringLiteral(", ");
+    return said;
+}
+
 QRect inWindow(QWidget *w)
 {
-    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+    return {w->mapTo(w->window(), QPoint(0, 0)), w->size()};
 }
 
 // True when b comes after a in reading order. The blocks are compared that
@@ -244,6 +273,61 @@ private Q_SLOTS:
         QCOMPARE(problemsOf(m_window.get()), QStringList());
         for (QMenu *menu : m_window->findChildren<QMenu *>())
             QCOMPARE(problemsOf(menu), QStringList());
+    }
+
+    // Where a screen reader met something odd: the notebook's hidden tabs,
+    // the page tree's header naming its column "1", the fixed dots of an
+    // untouched address field, an unnamed log pane that stays blank.
+    void readsWhatIsShown_data()
+    {
+        QTest::addColumn<QString>("object"); // then what is typed, or the log's line ("!": its problem)
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("notebook without its tabs") << "PageControl2="
+                                                   << R"(Client "" "" "" [LayeredPane "", )";
+        QTest::newRow("page tree header") << "TreeView1="
+                                          << "Tree \"Configuration pages\" \"Choose a page with the "
+                                             "arrow keys\" \"\" [ColumnHeader \"\", TreeItem \"General\", ";
+        QTest::newRow("untouched address") << "singleip="
+                                           << R"(EditableText "Single IP address" "" "" [)";
+        QTest::newRow("typed address") << "cidr1=10"
+                                       << R"(EditableText "CIDR block address" "" "10..." [)";
+        QTest::newRow("log window") << "ServiceLogWindow="
+                                    << R"(Window "Vellamor Service Log" "" "" [StaticText "Following stub", )";
+        QTest::newRow("empty log") << "LogText="
+                                   << R"(EditableText "Service log" "No entries" "" read-only [)";
+        QTest::newRow("log with a line") << "LogText=started"
+                                         << R"(EditableText "Service log" "" "started" read-only [)";
+        QTest::newRow("unreadable log") << "LogText=!denied"
+                                        << R"(EditableText "Service log" "" "" read-only [)";
+    }
+
+    void readsWhatIsShown()
+    {
+        QFETCH(QString, object);
+        QFETCH(QString, expected);
+        const QString typed = object.section(u'=', 1);
+        object = object.section(u'=', 0, 0);
+        open();
+        showPage(0); // a tree not shown has no rows laid out to read
+        TForm33 rule(*m_fake->dialogs, m_window.get());
+        rule.show();
+        auto *stub = new StubLog;
+        ServiceLogWindow log{std::unique_ptr<platform::ServiceLog>(stub)};
+        log.show();
+        if (auto *field = rule.findChild<QLineEdit *>(object)) {
+            control<QRadioButton>(rule, "RadioButton2")->click();
+            QTest::keyClicks(field, typed);
+        } else if (typed.startsWith(u'!')) {
+            Q_EMIT stub->problem(typed.mid(1));
+        } else if (!typed.isEmpty()) {
+            Q_EMIT stub->linesRead({typed});
+        }
+        QObject *target = log.objectName() == object ? &log : log.findChild<QObject *>(object);
+        for (QObject *other : std::initializer_list<QObject *>{m_window.get(), &rule})
+            target = target ? target : other->findChild<QObject *>(object);
+        QVERIFY(target);
+        const QString said = heard(QAccessible::queryAccessibleInterface(target));
+        QVERIFY2(said.startsWith(expected), qPrintable(said));
     }
 
     void dialogsAreNamedAndAct()

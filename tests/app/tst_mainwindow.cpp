@@ -141,6 +141,7 @@ void TestMainWindow::controlsHaveTheirCaptionsAndDefaults_data()
         {"Intelligent1", "System"},
         {"Exit1", "Exit"},
         {"ReloadUsers1", "Reload Users on Server"},
+        {"ConfigurationHistory1", "Configuration History..."},
         {"Help1", "Help"},
         {"IntelligentPorts1", "Check for updates"},
         {"About1", "About"},
@@ -205,7 +206,7 @@ void TestMainWindow::controlsHaveTheirCaptionsAndDefaults()
     QFETCH(QString, caption);
     FakePlatform fake;
     TForm3 form(fake.platform());
-    QObject *control = form.findChild<QObject *>(name);
+    auto *control = form.findChild<QObject *>(name);
     QVERIFY2(control, qPrintable(name));
     QCOMPARE(captionOf(control), caption);
 }
@@ -664,7 +665,7 @@ void TestMainWindow::editsMarkTheWindowModified()
     rules.close();
     TForm3 form(fake.platform());
     form.FormCreate();
-    control<QLineEdit>(form, "lport")->setCursorPosition(control<QLineEdit>(form, "lport")->text().size());
+    control<QLineEdit>(form, "lport")->setCursorPosition(int(control<QLineEdit>(form, "lport")->text().size()));
     QVERIFY(!form.isWindowModified());
 
     edit(form);

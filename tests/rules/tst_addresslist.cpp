@@ -216,7 +216,7 @@ private Q_SLOTS:
     void roundTrip()
     {
         QFETCH(int, formatNumber);
-        const ListFormat format = ListFormat(formatNumber);
+        const auto format = ListFormat(formatNumber);
         QByteArray text;
         QRandomGenerator random(7);
         for (int i = 0; i < 2000; ++i) {

@@ -271,7 +271,7 @@ private Q_SLOTS:
     // so the user never has to aim for the first position.
     void clickContinuesAfterTypedDigits()
     {
-        QLineEdit *field = control<QLineEdit>(*m_dialog, "singleip");
+        auto *field = control<QLineEdit>(*m_dialog, "singleip");
         typeInto(field, QStringLiteral("192.168.1.1"));
         typeInto(field, QStringLiteral("0"));
         QCOMPARE(field->text(), QStringLiteral("192.168.1.10"));

@@ -31,7 +31,7 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
+        return {};
     return file.readAll();
 }
 
@@ -456,8 +456,15 @@ private Q_SLOTS:
         m_window->rulesModel()->appendLine("ACCEPT 1.2.3.4");
         if (fault == "directory")
             QVERIFY(QDir().mkdir(rulesPath()));
-        else
+        else {
+            // The start's record of history.git is written whole first, as
+            // it would be long before anyone took the folder away.
+            m_window->historyArea().finish();
+#ifdef Q_OS_WIN
+            QSKIP("Windows does not remove a folder that a running program holds open, as the panel holds its own");
+#endif
             QVERIFY(m_fake->tempDir.remove());
+        }
 
         QString message;
         try {

@@ -93,14 +93,14 @@ void TestServiceLog::journal_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("problem");
 
-    QTest::newRow("lines") << QByteArray("printf 'one\\ntwo\\r\\nthree'; exec sleep 600") << "one\ntwo"
+    QTest::newRow("lines") << QByteArray(R"(printf 'one\ntwo\r\nthree'; exec sleep 600)") << "one\ntwo"
                            << "";
     QTest::newRow("journal not readable")
         << QByteArray("echo 'Hint: You are currently not seeing messages from other users and the system.' >&2\n"
                       "echo \"      Users in groups 'adm', 'systemd-journal' can see all messages.\" >&2\n"
                       "exec sleep 600")
         << ""
-        << "\"systemd-journal\" and \"adm\"";
+        << R"("systemd-journal" and "adm")";
     QTest::newRow("journalctl fails") << QByteArray("echo 'Failed to get journal access: Bad message' >&2; exit 1")
                                       << ""
                                       << "journalctl stopped: Failed to get journal access: Bad message";

@@ -43,7 +43,7 @@ QList<ServiceNotification> play(const QString &script)
     for (const QString &step : script.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList words = step.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QDateTime at = kStart.addSecs(words.at(0).toInt());
-        const QString event = words.at(1);
+        const QString &event = words.at(1);
         if (kStates.contains(event))
             out << watch.serviceStateShown(kStates.value(event), at);
         else if (event == "a")

@@ -53,4 +53,10 @@ QString FakeDialogs::existingDirectory(QWidget *owner, const QString &)
     return directoryAnswers.isEmpty() ? QString() : directoryAnswers.dequeue();
 }
 
+QString FakeDialogs::saveFile(QWidget *owner, const QString &)
+{
+    fileDialogOwners.append(owner);
+    return saveFileAnswers.isEmpty() ? QString() : saveFileAnswers.dequeue();
+}
+
 } // namespace vellamor::test

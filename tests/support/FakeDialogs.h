@@ -37,6 +37,7 @@ public:
                                 platform::Icon icon) override;
     QString openFile(QWidget *owner, const QString &startPath) override;
     QString existingDirectory(QWidget *owner, const QString &startPath) override;
+    QString saveFile(QWidget *owner, const QString &startPath) override;
 
     void answerNext(platform::Answer answer) { answers.enqueue(answer); }
 
@@ -44,6 +45,7 @@ public:
     QQueue<platform::Answer> answers;
     QQueue<QString> fileAnswers;
     QQueue<QString> directoryAnswers;
+    QQueue<QString> saveFileAnswers;
     QList<QPointer<QWidget>> fileDialogOwners;
     // Runs inside the box, as if the user waited there (timers keep ticking in a real box).
     std::function<void(const ShownBox &)> whileShown;

@@ -25,6 +25,8 @@ platform::Platform FakePlatform::platform() const
     p.serviceLogs = serviceLogs;
     p.addressTable = addressTable;
     p.lineClients = lineClients;
+    p.notifications = notifications;
+    p.autostart = autostart;
     return p;
 }
 

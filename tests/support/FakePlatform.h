@@ -32,6 +32,30 @@ public:
     bool succeed = true;
 };
 
+// Records the notices instead of showing them.
+class RecordedNotifications final : public platform::Notifications
+{
+public:
+    void show(const QString &summary, const QString &, bool) override { summaries.append(summary); }
+    QStringList summaries;
+};
+
+// The login entry as a flag; `failure` makes writing it fail with that reason.
+class FakeAutostart final : public platform::Autostart
+{
+public:
+    bool isEnabled() const override { return enabled; }
+    std::optional<QString> setEnabled(bool wanted) override
+    {
+        if (failure)
+            return failure;
+        enabled = wanted;
+        return std::nullopt;
+    }
+    bool enabled = false;
+    std::optional<QString> failure;
+};
+
 // A platform for tests: scripted dialogs, a temporary executable directory,
 // a fake address table and desktop, no service manager, and the system's own
 // way to the service's log (a test puts a stand-in journalctl on the PATH).
@@ -52,6 +76,8 @@ struct FakePlatform
     std::shared_ptr<FakeAddressTable> addressTable = std::make_shared<FakeAddressTable>();
     // Real clients: the management tests talk to real servers on loopback.
     std::shared_ptr<platform::LineClientFactory> lineClients = platform::makeQtLineClientFactory();
+    std::shared_ptr<RecordedNotifications> notifications = std::make_shared<RecordedNotifications>();
+    std::shared_ptr<FakeAutostart> autostart = std::make_shared<FakeAutostart>();
 };
 
 } // namespace vellamor::test

@@ -183,7 +183,7 @@ void TestTray::notices()
             QCOMPARE(first.at(3).toString(), QStringLiteral("Vellamor Service stopped"));
             QCOMPARE(first.at(4).toString(), QStringLiteral("0"));
             QCOMPARE(first.at(7).toInt(), -1);
-            const QVariantMap hints = qdbus_cast<QVariantMap>(first.at(6));
+            const auto hints = qdbus_cast<QVariantMap>(first.at(6));
             QCOMPARE(hints.value(QStringLiteral("urgency")).value<uchar>(),
                      uchar(1)); // normal: a notice that was not urgent
         }
@@ -201,7 +201,7 @@ void TestTray::autostart_data()
     QTest::newRow("blank in the path") << "/home/a b/vellamor-desktop"
                                        << "Exec=\"/home/a b/vellamor-desktop\" --tray";
     QTest::newRow("reserved characters") << "/srv/100%/$x\"y"
-                                         << "Exec=\"/srv/100%%/\\\\$x\\\\\"y\" --tray";
+                                         << R"(Exec="/srv/100%%/\\$x\\"y" --tray)";
 }
 
 void TestTray::autostart()

@@ -53,11 +53,12 @@ say "uninstalling"
 timeout 120 wine "$folder\\uninstall-vellamor-desktop.exe" /S || fail "the uninstaller failed"
 # The uninstaller runs from a copy of itself that it starts and does not wait for.
 timeout 120 wineserver -w
+# The administrator's files stay, and the configuration history (history.git) with them.
 for file in gc.xml rules.txt logs default.key default.cer; do
     [ -e "$dir/$file" ] || fail "the uninstaller removed $file"
 done
 left=$(cd "$dir" && find . -mindepth 1 | grep -v -x -e ./gc.xml -e ./rules.txt -e './logs.*' -e ./default.key \
-    -e ./default.cer)
+    -e ./default.cer -e './history\.git.*')
 [ -z "$left" ] || fail "the uninstaller left $left"
 [ ! -e "$menu_entry" ] || fail "the Start menu entry stayed"
 ! timeout 60 wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Apps & features entry stayed"

@@ -97,7 +97,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "vellamor-prerender: %s is not a picture\n", qPrintable(args.at(2)));
         return 1;
     }
-    const QString shape = args.at(3);
+    const QString &shape = args.at(3);
     const bool stretch = shape.startsWith(QLatin1String("stretch"));
     QSize size;
     if (stretch) {

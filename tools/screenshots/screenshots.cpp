@@ -3,9 +3,11 @@
 // light and dark (--dark), at 100 % and 200 % (QT_SCALE_FACTOR=2).
 
 #include "QtDialogs.h"
+#include "dialogs/ImportDialog.h"
 #include "dialogs/Rule.h"
 #include "dialogs/ServiceLogWindow.h"
 #include "dialogs/about.h"
+#include "rules/RuleListModel.h"
 #include "window/VellamorDesktopMain.h"
 
 #include <QApplication>
@@ -98,6 +100,29 @@ void shootRuleChecks(const platform::Platform &base, const std::function<void(QW
     form.close();
 }
 
+// The import dialog as it stands after reading a small P2P list with a line
+// it could not read.
+void shootImport(platform::Dialogs &dialogs, const std::function<void(QWidget *, QString)> &shoot)
+{
+    QTemporaryDir dir;
+    QFile list(dir.filePath(QStringLiteral("blocklist.p2p")));
+    if (!list.open(QIODevice::WriteOnly) ||
+        list.write("# published list\nsome range:10.0.0.0-10.0.3.255\nanother:192.168.1.20-192.168.2.9\n"
+                   "broken line\nsix:2001:db8::1-2001:db8::9\n") < 0)
+        return;
+    list.close();
+    RuleListModel rules;
+    rules.appendLines(QByteArrayList{"REJECT 10.0.1.0/24"});
+    ImportDialog import(rules, dialogs);
+    import.open(list.fileName());
+    import.show();
+    QEventLoop read;
+    QTimer::singleShot(500, &read, &QEventLoop::quit);
+    read.exec();
+    shoot(&import, QStringLiteral("import.png"));
+    import.close();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -162,6 +187,7 @@ int main(int argc, char **argv)
         shoot(&rule, QStringLiteral("addrule.png"));
         rule.close();
         shootRuleChecks(p, shoot);
+        shootImport(*p.dialogs, shoot);
         TAboutBox about;
         about.show();
         shoot(&about, QStringLiteral("about.png"));

@@ -185,6 +185,11 @@ QString globalConfigPath(const platform::FileSystem &fileSystem)
 
 void loadGlobalConfig(GlobalConfigFields &fields, const platform::FileSystem &fileSystem)
 {
+    loadGlobalConfig(fields, fileSystem, globalConfigPath(fileSystem));
+}
+
+void loadGlobalConfig(GlobalConfigFields &fields, const platform::FileSystem &fileSystem, const QString &path)
+{
     const Defaults defaults = defaultsFor(fileSystem.executableDir());
     fields.password = kBuiltInManagementPassword;
     fields.passwordConfirmation = kBuiltInManagementPassword;
@@ -193,7 +198,6 @@ void loadGlobalConfig(GlobalConfigFields &fields, const platform::FileSystem &fi
     fields.certFile = defaults.certFile;
     fields.keyFile = defaults.keyFile;
 
-    const QString path = globalConfigPath(fileSystem);
     if (!fileSystem.fileExists(path)) {
         // First run: both services listen on the loopback address only. The
         // file itself comes into being at the first Save.

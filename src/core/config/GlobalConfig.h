@@ -47,6 +47,9 @@ QString globalConfigPath(const platform::FileSystem &fileSystem);
 // no gc.xml; never writes. An error is raised as soon as it is met: the fields
 // then hold what was read before it.
 void loadGlobalConfig(GlobalConfigFields &fields, const platform::FileSystem &fileSystem);
+// The same from a copy of gc.xml at `path` (an older version, say), with the
+// defaults of the executable directory.
+void loadGlobalConfig(GlobalConfigFields &fields, const platform::FileSystem &fileSystem, const QString &path);
 
 // The document Save writes: global / ACC / Management, every value as text.
 // Raises when a value holds a character that XML cannot carry.

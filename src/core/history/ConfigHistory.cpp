@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMutexLocker>
 #include <QScopeGuard>
 #include <QSysInfo>
 #include <QTimeZone>
@@ -223,6 +224,7 @@ QString ConfigHistory::repositoryPath() const
 
 void ConfigHistory::setAuthor(const QString &name)
 {
+    const QMutexLocker lock(&m_lock);
     m_author = name;
 }
 
@@ -471,16 +473,19 @@ QString ConfigHistory::open(bool create)
 
 HistoryOutcome ConfigHistory::recordFound(const ConfigSnapshot &files)
 {
+    const QMutexLocker lock(&m_lock);
     return record(files, QString(), true);
 }
 
 HistoryOutcome ConfigHistory::recordSave(const ConfigSnapshot &written, const QString &note)
 {
+    const QMutexLocker lock(&m_lock);
     return record(written, note, false);
 }
 
 ConfigHistory::Listing ConfigHistory::entries(qsizetype limit)
 {
+    const QMutexLocker lock(&m_lock);
     Listing listing;
     if (!QFileInfo::exists(repositoryPath()))
         return listing;
@@ -523,6 +528,7 @@ ConfigHistory::Listing ConfigHistory::entries(qsizetype limit)
 
 ConfigHistory::Files ConfigHistory::files(const QString &id)
 {
+    const QMutexLocker lock(&m_lock);
     Files result;
     result.failure = open(false);
     if (!result.failure.isEmpty())

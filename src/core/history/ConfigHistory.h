@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -33,7 +34,8 @@ struct HistoryOutcome
 // plain git (git --git-dir=history.git log -p). It never stands in a Save's
 // way: every call returns instead of raising, with the reason on failure,
 // and a repository it cannot read is reported as damaged and left exactly as
-// it is.
+// it is. Each call holds the history to itself, so a record can run on a
+// worker while the window reads the list.
 class ConfigHistory
 {
 public:
@@ -84,6 +86,7 @@ private:
     QString open(bool create);
     HistoryOutcome record(const ConfigSnapshot &files, const QString &message, bool onlyWhenChanged);
 
+    QMutex m_lock;
     QString m_serverDir;
     QString m_author;
     std::unique_ptr<Repository> m_repo;

@@ -45,6 +45,12 @@ OutsideChangeWatcher::OutsideChangeWatcher(QObject *parent) : QObject(parent)
     });
 }
 
+void OutsideChangeWatcher::setKnownAsOnDisk(const QString &path)
+{
+    setKnown(path, std::nullopt);
+    m_files[QFileInfo(path).absoluteFilePath()].knownHash = diskHash(QFileInfo(path).absoluteFilePath());
+}
+
 void OutsideChangeWatcher::setIntervals(int settleMs, int pollMs)
 {
     m_settle.setInterval(settleMs);

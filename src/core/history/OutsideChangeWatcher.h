@@ -33,6 +33,10 @@ public:
     // or Save tells the watcher what the panel now holds; call it before
     // returning to the event loop, and the panel's own write goes unnoticed.
     void setKnown(const QString &path, const std::optional<QByteArray> &content);
+    // The same for a file the panel could not read (a directory in its
+    // place, say): what is there now is what the panel knows, so a Save that
+    // meets it again is no outside change.
+    void setKnownAsOnDisk(const QString &path);
 
     // The check a Save makes just before it writes: the file on disk now
     // differs from what the panel last loaded or saved.

@@ -27,7 +27,7 @@ quint32 readWord(const char *at)
 
 quint32 field(const QByteArray &frame, int at)
 {
-    return readWord(frame.constData() + 4 + at * 4);
+    return readWord(frame.constData() + 4 + qsizetype(at) * 4);
 }
 
 } // namespace
@@ -62,7 +62,7 @@ QSize stretchedArtSize(QSvgRenderer &art, int height)
     const QSizeF whole = art.defaultSize();
     if (whole.isEmpty())
         return {};
-    return QSize(int(std::floor(whole.width() * height / whole.height())), height);
+    return {int(std::floor(whole.width() * height / whole.height())), height};
 }
 #endif
 
@@ -77,9 +77,10 @@ QByteArray encodeFrame(const QImage &drawn, int logicalWidth)
         const int columns = qMin(kStrip, pixels.width() - left);
         QByteArray strip;
         for (int y = 0; y < pixels.height(); ++y)
-            strip.append(reinterpret_cast<const char *>(pixels.constScanLine(y)) + left * 4, columns * 4);
+            strip.append(reinterpret_cast<const char *>(pixels.constScanLine(y)) + qsizetype(left) * 4,
+                         qsizetype(columns) * 4);
         const QByteArray packed = qCompress(strip, 9);
-        const quint32 length = quint32(packed.size());
+        const auto length = quint32(packed.size());
         frame.append(reinterpret_cast<const char *>(&length), sizeof length);
         frame.append(packed);
     }
@@ -119,7 +120,7 @@ std::optional<QImage> decodeFrame(const QByteArray &frame, QSize size, qreal rat
             return std::nullopt;
         const size_t bytes = size_t(qMin(strip, wanted.width() - left)) * 4;
         for (int y = 0; y < wanted.height(); ++y)
-            std::memcpy(drawn.scanLine(y) + left * 4, pixels.constData() + qsizetype(y) * stored * 4, bytes);
+            std::memcpy(drawn.scanLine(y) + qsizetype(left) * 4, pixels.constData() + qsizetype(y) * stored * 4, bytes);
     }
     drawn.setDevicePixelRatio(ratio);
     return drawn;

@@ -26,7 +26,7 @@ double luminance(const QColor &colour)
 QColor towards(const QColor &colour, int end, int step)
 {
     const auto channel = [end, step](int c) { return c + (end - c) * step / 255; };
-    return QColor(channel(colour.red()), channel(colour.green()), channel(colour.blue()));
+    return {channel(colour.red()), channel(colour.green()), channel(colour.blue())};
 }
 
 } // namespace
@@ -50,7 +50,7 @@ QColor readableOn(const QColor &wanted, const QColor &background, double minimum
         if (contrastRatio(shade, background) >= minimum)
             return shade;
     }
-    return QColor(end, end, end);
+    return {end, end, end};
 }
 
 bool isDarkPalette(const QPalette &palette)

@@ -1,5 +1,7 @@
 #include "ExportDialog.h"
 
+#include "Counted.h"
+
 #include "Dialogs.h"
 #include "common/Error.h"
 #include "rules/RuleListModel.h"
@@ -46,8 +48,9 @@ ExportDialog::ExportDialog(const RuleListModel &rules, QList<int> selectedRows, 
     Format_cmb->addItem(QStringLiteral("rules.txt lines"), int(ListFormat::RuleSet));
     Folder_txt = new QLineEdit(QDir::toNativeSeparators(startDirectory), this);
     Folder_txt->setObjectName(QStringLiteral("Folder_txt"));
-    Folder_btn = new QPushButton(QStringLiteral("Folder..."), this);
-    Folder_btn->setObjectName(QStringLiteral("Folder_btn"));
+    Browse_btn = new QPushButton(QStringLiteral("Browse..."), this);
+    Browse_btn->setObjectName(QStringLiteral("Browse_btn"));
+    Browse_btn->setAccessibleName(QStringLiteral("Choose the file to write"));
     FileName_txt = new QLineEdit(QStringLiteral("rules-export.txt"), this);
     FileName_txt->setObjectName(QStringLiteral("FileName_txt"));
     Counts_lbl = new QLabel(this);
@@ -58,7 +61,7 @@ ExportDialog::ExportDialog(const RuleListModel &rules, QList<int> selectedRows, 
 
     auto *folder = new QHBoxLayout;
     folder->addWidget(Folder_txt, 1);
-    folder->addWidget(Folder_btn);
+    folder->addWidget(Browse_btn);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Rules:"), All_radio);
     form->addRow(QString(), Selected_radio);
@@ -73,15 +76,25 @@ ExportDialog::ExportDialog(const RuleListModel &rules, QList<int> selectedRows, 
 
     connect(Buttons_box, &QDialogButtonBox::accepted, this, &ExportDialog::accept);
     connect(Buttons_box, &QDialogButtonBox::rejected, this, &ExportDialog::reject);
-    connect(Folder_btn, &QPushButton::clicked, this, [this] {
-        const QString chosen = m_dialogs.existingDirectory(this, QDir::fromNativeSeparators(Folder_txt->text()));
-        if (!chosen.isEmpty())
-            Folder_txt->setText(QDir::toNativeSeparators(chosen));
+    // The picker names a folder and a file in one answer; the fields keep
+    // them apart so that either can be changed by hand afterwards.
+    connect(Browse_btn, &QPushButton::clicked, this, [this] {
+        const QString chosen = m_dialogs.saveFile(this, chosenPath());
+        if (chosen.isEmpty())
+            return;
+        const QFileInfo file(chosen);
+        Folder_txt->setText(QDir::toNativeSeparators(file.absolutePath()));
+        FileName_txt->setText(file.fileName());
     });
     connect(Selected_radio, &QRadioButton::toggled, this, &ExportDialog::showCounts);
     connect(Types_cmb, &QComboBox::currentIndexChanged, this, &ExportDialog::showCounts);
     connect(Format_cmb, &QComboBox::currentIndexChanged, this, &ExportDialog::showCounts);
     showCounts();
+}
+
+QString ExportDialog::chosenPath() const
+{
+    return QDir(QDir::fromNativeSeparators(Folder_txt->text().trimmed())).filePath(FileName_txt->text().trimmed());
 }
 
 ExportResult ExportDialog::compose() const
@@ -100,10 +113,10 @@ ExportResult ExportDialog::compose() const
 void ExportDialog::showCounts()
 {
     const ExportResult result = compose();
-    const QLocale english(QLocale::English);
-    QString text = QStringLiteral("%1 rules to write").arg(english.toString(result.rules));
+    QString text = counted(result.rules, QStringLiteral("rule to write"), QStringLiteral("rules to write"));
     if (result.skipped > 0)
-        text += QStringLiteral(", %1 lines left out").arg(english.toString(result.skipped));
+        text += QStringLiteral(", ") +
+                counted(result.skipped, QStringLiteral("line left out"), QStringLiteral("lines left out"));
     Counts_lbl->setText(text);
 }
 
@@ -115,7 +128,7 @@ void ExportDialog::accept()
                              platform::Buttons::Ok, platform::Icon::Error);
         return;
     }
-    const QString path = QDir(QDir::fromNativeSeparators(Folder_txt->text().trimmed())).filePath(name);
+    const QString path = chosenPath();
     if (QFileInfo::exists(path) &&
         m_dialogs.messageBox(this,
                              QStringLiteral("\"%1\" already exists. Replace it?").arg(QDir::toNativeSeparators(path)),

@@ -38,12 +38,13 @@ public:
     QComboBox *Types_cmb = nullptr;
     QComboBox *Format_cmb = nullptr;
     QLineEdit *Folder_txt = nullptr;
-    QPushButton *Folder_btn = nullptr;
+    QPushButton *Browse_btn = nullptr;
     QLineEdit *FileName_txt = nullptr;
     QLabel *Counts_lbl = nullptr;
     QDialogButtonBox *Buttons_box = nullptr;
 
 private:
+    QString chosenPath() const; // the folder and the file name as the fields hold them
     ExportResult compose() const;
     void showCounts();
     void accept() override;

@@ -1,5 +1,7 @@
 #include "ImportDialog.h"
 
+#include "Counted.h"
+
 #include "Dialogs.h"
 #include "rules/RuleListModel.h"
 
@@ -22,11 +24,6 @@ namespace vellamor {
 namespace {
 
 constexpr ListFormat kFormats[] = {ListFormat::Plain, ListFormat::P2P, ListFormat::Dat, ListFormat::RuleSet};
-
-QString count(qint64 number)
-{
-    return QLocale(QLocale::English).toString(number);
-}
 
 } // namespace
 
@@ -128,7 +125,7 @@ std::optional<Policy> ImportDialog::chosenPolicy() const
     return m_list->policy;
 }
 
-void ImportDialog::run(std::function<std::function<void()>(const LongRun &)> work)
+void ImportDialog::run(const std::function<std::function<void()>(const LongRun &)> &work)
 {
     stop();
     const quint64 job = m_job;
@@ -244,25 +241,28 @@ void ImportDialog::showCounts()
                 .arg(*list.policy == Policy::Accept ? QStringLiteral("Accept All") : QStringLiteral("Reject All")));
     }
 
-    QStringList parts{QStringLiteral("%1 entries read").arg(count(list.entries))};
+    QStringList parts{counted(list.entries, QStringLiteral("entry read"), QStringLiteral("entries read"))};
     if (list.notUnderstood > 0)
-        parts << QStringLiteral("%1 lines not understood (<a href=\"show\">show</a>)").arg(count(list.notUnderstood));
-    parts << QStringLiteral("%1 rules%2")
-                 .arg(count(planned.lines.size()),
-                      Merge_chk->isChecked() && !ruleSet ? QStringLiteral(" after merging") : QString());
+        parts << counted(list.notUnderstood, QStringLiteral("line not understood"),
+                         QStringLiteral("lines not understood")) +
+                     QStringLiteral(" (<a href=\"show\">show</a>)");
+    parts << counted(qint64(planned.lines.size()), QStringLiteral("rule"), QStringLiteral("rules")) +
+                 (Merge_chk->isChecked() && !ruleSet ? QStringLiteral(" after merging") : QString());
     if (Covered_chk->isChecked())
-        parts << QStringLiteral("%1 already covered").arg(count(planned.covered));
+        parts << counted(planned.covered, QStringLiteral("already covered"), QStringLiteral("already covered"));
     if (list.ipv6 > 0)
-        parts << QStringLiteral("%1 IPv6 entries skipped").arg(count(list.ipv6));
+        parts << counted(list.ipv6, QStringLiteral("IPv6 entry skipped"), QStringLiteral("IPv6 entries skipped"));
     if (list.aboveLevel > 0)
-        parts << QStringLiteral("%1 entries above level 127 skipped").arg(count(list.aboveLevel));
+        parts << counted(list.aboveLevel, QStringLiteral("entry above level 127 skipped"),
+                         QStringLiteral("entries above level 127 skipped"));
     Counts_lbl->setText(parts.join(QStringLiteral(", ")));
 
     QStringList unread;
     for (const UnreadLine &line : list.unread)
         unread << describeUnread(line);
     if (list.notUnderstood > list.unread.size())
-        unread << QStringLiteral("... and %1 more").arg(count(list.notUnderstood - list.unread.size()));
+        unread << QStringLiteral("... and %1 more")
+                      .arg(QLocale(QLocale::English).toString(list.notUnderstood - list.unread.size()));
     Unread_txt->setPlainText(unread.join(QLatin1Char('\n')));
     Progress_bar->setValue(1000);
 }

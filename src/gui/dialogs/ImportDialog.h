@@ -40,7 +40,9 @@ public:
     // `startPath`, then shows the dialog modally. True when rules were added.
     bool Import(const QString &startPath);
 
-    // Starts reading `path` (the picker's answer).
+    // Starts reading `path` (the picker's answer). QDialog's own open()
+    // (show as a window-modal sheet) stays callable beside it.
+    using QDialog::open;
     void open(const QString &path);
     // The policy a rules.txt named, when the user chose to take it too.
     std::optional<Policy> chosenPolicy() const;
@@ -63,7 +65,7 @@ private:
     // Runs `work` on a thread of its own, after stopping the one before; what
     // it returns runs back on the dialog's thread, unless a newer job or a
     // cancel came first.
-    void run(std::function<std::function<void()>(const LongRun &)> work);
+    void run(const std::function<std::function<void()>(const LongRun &)> &work);
     void stop();
     void readFile(std::optional<ListFormat> format);
     ImportOptions options() const;

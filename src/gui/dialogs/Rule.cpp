@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "colours/Colours.h"
+#include "widgets/DigitsField.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -18,41 +18,6 @@
 namespace vellamor {
 
 namespace {
-
-// A fixed-width digits field: every position holds a digit or stays blank,
-// with fixed dots between the groups of an address. A click that lands on
-// blank positions puts the cursor after the digits already typed in that
-// group (at the very start of an untouched field), so typing after a click
-// fills the field from the left, as it does after Tab.
-class DigitsField : public QLineEdit
-{
-public:
-    DigitsField(const char *name, const QString &mask, QWidget *parent) : QLineEdit(parent)
-    {
-        setObjectName(QLatin1StringView(name));
-        // '0' is a digit position that may stay empty; the blank is a space.
-        setInputMask(mask + QStringLiteral("; "));
-        const QString widest = QString(mask).replace(u'0', u'8');
-        setFixedWidth(fontMetrics().horizontalAdvance(widest) + 16);
-    }
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        QLineEdit::mouseReleaseEvent(event);
-        if (event->button() != Qt::LeftButton || hasSelectedText())
-            return;
-        const QString shown = displayText();
-        if (withoutBlanks(text()).remove(u'.').isEmpty()) {
-            setCursorPosition(0);
-            return;
-        }
-        int position = qMin(cursorPosition(), int(shown.size()));
-        while (position > 0 && shown.at(position - 1) == u' ')
-            --position;
-        setCursorPosition(position);
-    }
-};
 
 QRadioButton *radio(const char *name, const QString &caption, QWidget *parent)
 {
@@ -206,7 +171,7 @@ QColor TForm33::enabledFieldColour()
 
 QColor TForm33::disabledFieldColour()
 {
-    return QColor(kDisabledFieldGrey);
+    return {kDisabledFieldGrey};
 }
 
 void TForm33::setFieldStates(bool single, bool block, bool range)

@@ -66,7 +66,7 @@ QString TRuleTextEditor::refusal(const QString &text)
     // policy, whatever follows.
     if (text.startsWith(QLatin1StringView("POLICY")))
         return tr("A rule cannot begin with POLICY: rules.txt would read it as the default policy.");
-    return QString();
+    return {};
 }
 
 void TRuleTextEditor::OkClick()

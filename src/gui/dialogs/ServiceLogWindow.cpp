@@ -1,5 +1,6 @@
 #include "ServiceLogWindow.h"
 
+#include "widgets/AccessibleInterfaces.h"
 #include "widgets/SvgIconEngine.h"
 
 #include <QFontDatabase>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace vellamor {
@@ -17,6 +19,7 @@ namespace vellamor {
 ServiceLogWindow::ServiceLogWindow(std::unique_ptr<platform::ServiceLog> log, QWidget *parent)
     : QWidget(parent, Qt::Window), m_log(std::move(log))
 {
+    installAccessibleInterfaces();
     setObjectName(QStringLiteral("ServiceLogWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Vellamor Service Log"));
@@ -45,6 +48,7 @@ ServiceLogWindow::ServiceLogWindow(std::unique_ptr<platform::ServiceLog> log, QW
     LogText->setLineWrapMode(QPlainTextEdit::NoWrap);
     LogText->setMaximumBlockCount(kKeptLines);
     LogText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    LogText->setAccessibleName(tr("Service log"));
     layout->addWidget(LogText, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -59,6 +63,7 @@ ServiceLogWindow::ServiceLogWindow(std::unique_ptr<platform::ServiceLog> log, QW
     connect(m_log.get(), &platform::ServiceLog::linesRead, this, &ServiceLogWindow::append);
     connect(m_log.get(), &platform::ServiceLog::problem, this, &ServiceLogWindow::showProblem);
     resize(900, 460);
+    showWhetherEmpty();
     m_log->start();
 }
 
@@ -74,6 +79,7 @@ void ServiceLogWindow::append(const QStringList &lines)
     if (atEnd)
         bar->setValue(bar->maximum());
     LogSource->setText(tr("Following %1").arg(m_log->source()));
+    showWhetherEmpty();
 }
 
 void ServiceLogWindow::showProblem(const QString &explanation)
@@ -81,6 +87,17 @@ void ServiceLogWindow::showProblem(const QString &explanation)
     LogProblem->setText(explanation);
     LogProblem->setVisible(!explanation.isEmpty());
     LogSource->setText(tr("Following %1").arg(m_log->source()));
+    showWhetherEmpty();
+}
+
+void ServiceLogWindow::showWhetherEmpty()
+{
+    // A log with nothing in it yet says so, on screen and to a screen reader
+    // (which does not read a placeholder); a problem explains itself instead.
+    const bool empty = LogText->document()->isEmpty() && LogProblem->isHidden();
+    const QString note = empty ? tr("No entries") : QString();
+    LogText->setPlaceholderText(note);
+    LogText->setAccessibleDescription(note);
 }
 
 } // namespace vellamor

@@ -33,6 +33,7 @@ public:
 private:
     void append(const QStringList &lines);
     void showProblem(const QString &explanation);
+    void showWhetherEmpty();
 
     std::unique_ptr<platform::ServiceLog> m_log;
 };

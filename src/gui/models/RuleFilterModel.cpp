@@ -86,10 +86,11 @@ const RuleSetAnalysis &RuleFilterModel::analysis() const
 void RuleFilterModel::followRows(int first, int last, bool inserted)
 {
     const auto at = m_signs.begin() + qBound(0, first, int(m_signs.size()));
+    const int count = last - first + 1;
     if (inserted)
-        m_signs.insert(at, size_t(last - first + 1), 0);
+        m_signs.insert(at, size_t(count), 0);
     else
-        m_signs.erase(at, at + qMin(last - first + 1, int(m_signs.end() - at)));
+        m_signs.erase(at, at + qMin(count, int(m_signs.end() - at)));
     ruleSetChanged();
 }
 

@@ -32,6 +32,11 @@ public:
 
     // An existing directory: the full path, or empty text when the user cancelled.
     virtual QString existingDirectory(QWidget *owner, const QString &startPath) = 0;
+
+    // A file to write: the full path, or empty text when the user cancelled.
+    // The picker does not ask about a file that exists: the caller asks once,
+    // when it is about to replace it.
+    virtual QString saveFile(QWidget *owner, const QString &startPath) = 0;
 };
 
 // The system's own boxes and pickers: Qt's on Linux, the Windows message box

@@ -134,6 +134,12 @@ public:
     {
         return QFileDialog::getExistingDirectory(owner, QString(), startPath);
     }
+
+    QString saveFile(QWidget *owner, const QString &startPath) override
+    {
+        return QFileDialog::getSaveFileName(owner, QString(), startPath, QString(), nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    }
 };
 
 } // namespace

@@ -78,6 +78,12 @@ QString QtDialogs::existingDirectory(QWidget *owner, const QString &startPath)
     return QFileDialog::getExistingDirectory(owner, QString(), startPath);
 }
 
+QString QtDialogs::saveFile(QWidget *owner, const QString &startPath)
+{
+    return QFileDialog::getSaveFileName(owner, QString(), startPath, QString(), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
 #ifndef Q_OS_WIN
 std::shared_ptr<Dialogs> makeSystemDialogs()
 {

@@ -11,6 +11,7 @@ public:
     Answer messageBox(QWidget *owner, const QString &text, const QString &caption, Buttons buttons, Icon icon) override;
     QString openFile(QWidget *owner, const QString &startPath) override;
     QString existingDirectory(QWidget *owner, const QString &startPath) override;
+    QString saveFile(QWidget *owner, const QString &startPath) override;
 };
 
 } // namespace vellamor::platform

@@ -33,7 +33,7 @@ QSize LinkLabel::sizeHint() const
 {
     ensurePolished();
     // As a plain label measures its line: the caption's box, the margins.
-    const int flags = int(alignment()) & ~(Qt::AlignVCenter | Qt::AlignHCenter);
+    const int flags = int((alignment() & ~(Qt::AlignVCenter | Qt::AlignHCenter)).toInt());
     const QRect text = fontMetrics().boundingRect(0, 0, 2000, 2000, flags, this->text());
     const QMargins margins = contentsMargins();
     const int extra = 2 * margin();

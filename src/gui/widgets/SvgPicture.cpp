@@ -8,10 +8,12 @@
 #include <QSvgRenderer>
 #endif
 
+#include <utility>
+
 namespace vellamor {
 
-SvgPicture::SvgPicture(const QString &resource, QSize size, QWidget *parent)
-    : QWidget(parent), m_resource(resource), m_size(size)
+SvgPicture::SvgPicture(QString resource, QSize size, QWidget *parent)
+    : QWidget(parent), m_resource(std::move(resource)), m_size(size)
 {
     installAccessibleInterfaces();
     setFixedSize(size);

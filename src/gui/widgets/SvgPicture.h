@@ -19,7 +19,7 @@ class SvgPicture : public QWidget
     Q_OBJECT
 
 public:
-    SvgPicture(const QString &resource, QSize size, QWidget *parent = nullptr);
+    SvgPicture(QString resource, QSize size, QWidget *parent = nullptr);
     ~SvgPicture() override;
 
     QString resource() const { return m_resource; }

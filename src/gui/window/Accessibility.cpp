@@ -42,6 +42,7 @@ void TForm3::setUpAccessibility()
     // Controls whose caption says nothing, or that have no caption of their
     // own: the group around them names them for a sighted user only.
     describe(ToolButton9, tr("Exit"), tr("Closes the panel"));
+    describe(HistoryButton, tr("Configuration History"), tr("Shows every saved configuration, to compare and restore"));
     describe(TreeView1, tr("Configuration pages"), tr("Choose a page with the arrow keys"));
     describe(Button1, Button1->text(), tr("Saves gc.xml and rules.txt (Ctrl+S)"));
 
@@ -63,6 +64,8 @@ void TForm3::setUpAccessibility()
     describe(RulesList, GroupBox12->title(),
              tr("The rules in the order the server applies them; Enter edits the selected rule, Ctrl+Up and "
                 "Ctrl+Down move it; Delete Rule is in the context menu"));
+    describe(ImportRules_btn, tr("Import rules"), ImportRules_btn->toolTip());
+    describe(ExportRules_btn, tr("Export rules"), ExportRules_btn->toolTip());
     describe(KeyFile_txt, GroupBox14->title());
     describe(SpeedButton6, tr("Choose the key file"));
     describe(CertFile_txt, GroupBox15->title());
@@ -82,8 +85,9 @@ void TForm3::setUpAccessibility()
     PageControl2->setFocusPolicy(Qt::NoFocus);
     PageControl2->tabBar()->setFocusPolicy(Qt::NoFocus);
 
-    // The tool bar is read first: its button comes before the tabs.
-    setTabOrder(ToolButton9, PageControl1);
+    // The tool bar is read first: its buttons come before the tabs.
+    setTabOrder(ToolButton9, HistoryButton);
+    setTabOrder(HistoryButton, PageControl1);
 
     // Save from any page, as everywhere else; the checks of a click run.
     auto *save = new QShortcut(QKeySequence::Save, this);

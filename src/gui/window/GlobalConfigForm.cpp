@@ -2,6 +2,8 @@
 
 #include "PageParts.h"
 #include "VellamorDesktopMain.h"
+#include "bindings/SystemAddresses.h"
+#include "common/Error.h"
 #include "config/GlobalConfig.h"
 #include "widgets/ListEntries.h"
 
@@ -92,6 +94,32 @@ void GlobalConfigForm::save()
     saveGlobalConfig(fields, *m_window.platform().fileSystem);
     m_window.ManagementSettings = fields.management;
     m_loaded.set(LoadedFiles::File::GlobalConfig, LoadedFiles::Shown::InFull);
+}
+
+QString GlobalConfigForm::reload(const QString &path)
+{
+    GlobalConfigFields fields = fieldsOf(m_window);
+    // The lists start as at start-up: every machine address offered, none
+    // chosen, for the file's choices to be taken out of them again.
+    const QStringList machine =
+        m_window.platform().addressTable ? systemAddresses(*m_window.platform().addressTable) : QStringList();
+    fields.applicationSystem = fields.managementSystem = machine;
+    fields.applicationChosen.clear();
+    fields.managementChosen.clear();
+    const platform::FileSystem &fs = *m_window.platform().fileSystem;
+    try {
+        loadGlobalConfig(fields, fs, path.isEmpty() ? globalConfigPath(fs) : path);
+    } catch (const Error &e) {
+        return e.message();
+    }
+    showFields(m_window, fields);
+    m_loaded.set(LoadedFiles::File::GlobalConfig, LoadedFiles::Shown::InFull);
+    return {};
+}
+
+QByteArray GlobalConfigForm::document() const
+{
+    return globalConfigDocument(fieldsOf(m_window));
 }
 
 void TForm3::LoadGlobalConfig()

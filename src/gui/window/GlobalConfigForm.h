@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 namespace vellamor {
 
 class LoadedFiles;
@@ -17,6 +20,12 @@ public:
     void load();
     // Writes the fields to gc.xml, and takes the management target from them.
     void save();
+    // Takes gc.xml anew (`path` empty) or a copy of it at `path` (an older
+    // version), all or nothing: a file that does not load leaves every field
+    // as it is, and the reason is returned.
+    QString reload(const QString &path = QString());
+    // gc.xml as a Save would write it now.
+    QByteArray document() const;
 
 private:
     TForm3 &m_window;

@@ -35,6 +35,7 @@ void TForm3::ShowUsersStatus(const QByteArray &message)
 {
     // The text comes from the network; the label shows it as plain text.
     TotalPorts_lbl->setText(usersStatusCaption(message));
+    m_tray.managementAnswered(QDateTime::currentDateTime());
     Q_EMIT usersStatusShown(TotalPorts_lbl->text());
 }
 
@@ -43,6 +44,7 @@ void ManagementLink::showUsersStatusUnknown()
     // A count from an earlier exchange would be stale beside a server that no
     // longer answers: show the form's caption again.
     m_window.TotalPorts_lbl->setText(TForm3::tr("? users are connected"));
+    m_window.tray().managementUnanswered(QDateTime::currentDateTime());
     Q_EMIT m_window.usersStatusShown(m_window.TotalPorts_lbl->text());
 }
 
@@ -135,7 +137,7 @@ void TForm3::SendUsersReload()
     });
 }
 
-void ManagementLink::send(const ManagementCommand &command, std::function<void()> whenDone)
+void ManagementLink::send(const ManagementCommand &command, const std::function<void()> &whenDone)
 {
     if (m_stopped)
         return;

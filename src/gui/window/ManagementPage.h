@@ -26,7 +26,7 @@ public:
 
     // One command with the current target, without waiting for it; whenDone
     // runs on the window's thread once it has been sent or has failed.
-    void send(const ManagementCommand &command, std::function<void()> whenDone);
+    void send(const ManagementCommand &command, const std::function<void()> &whenDone);
     // The users reload is offered while the window knows where to send it.
     void updateUsersReloadAction();
 

@@ -2,8 +2,11 @@
 
 #include "PageParts.h"
 #include "VellamorDesktopMain.h"
+#include "common/Error.h"
 #include "common/Paths.h"
 #include "config/AtomicFile.h"
+#include "dialogs/ExportDialog.h"
+#include "dialogs/ImportDialog.h"
 #include "dialogs/Rule.h"
 #include "dialogs/RuleTextEditor.h"
 #include "models/RuleFilterModel.h"
@@ -80,6 +83,36 @@ void RuleEditor::load()
     m_rules->appendLines(std::move(content.rules));
 }
 
+QString RuleEditor::reload(const std::optional<QByteArray> &content)
+{
+    std::optional<QByteArray> bytes = content;
+    if (!bytes) {
+        try {
+            bytes = readRuleSetFile(rulesPath(*m_window.platform().fileSystem));
+        } catch (const Error &e) {
+            return e.message();
+        }
+        if (!bytes)
+            return TForm3::tr("it cannot be read");
+    }
+    RuleSetContent parsed = parseRuleSet(std::move(*bytes));
+    m_loaded.set(LoadedFiles::File::Rules,
+                 parsed.loneCarriageReturn ? LoadedFiles::Shown::LoneCarriageReturn : LoadedFiles::Shown::InFull);
+    if (parsed.policy == Policy::Accept)
+        m_window.PolicyAccept_radio->setChecked(true);
+    else if (parsed.policy == Policy::Reject)
+        m_window.PolicyReject_radio->setChecked(true);
+    m_rules->clear();
+    m_rules->appendLines(std::move(parsed.rules));
+    return {};
+}
+
+QByteArray RuleEditor::document() const
+{
+    const Policy policy = m_window.PolicyAccept_radio->isChecked() ? Policy::Accept : Policy::Reject;
+    return composeRuleSet(policy, m_rules->lines());
+}
+
 void RuleEditor::save()
 {
     const Policy policy = m_window.PolicyAccept_radio->isChecked() ? Policy::Accept : Policy::Reject;
@@ -100,6 +133,30 @@ void RuleEditor::add()
     // The same rule may be listed twice: the order of rules is what counts.
     m_rules->appendLine(RuleListModel::bytesOf(line));
     scrollToRule(m_rules->index(m_rules->rowCount() - 1));
+}
+
+void RuleEditor::importList()
+{
+    // The imported rules stand unsaved like any other edit: the list's own
+    // signals mark the window modified and run the checks.
+    const int before = m_rules->rowCount();
+    ImportDialog dialog(*m_rules, *m_window.platform().dialogs, &m_window);
+    if (!dialog.Import(m_window.platform().fileSystem->executableDir()))
+        return;
+    if (const std::optional<Policy> policy = dialog.chosenPolicy())
+        (*policy == Policy::Accept ? m_window.PolicyAccept_radio : m_window.PolicyReject_radio)->setChecked(true);
+    // The first rule added comes into sight, before the old rules or after.
+    if (m_rules->rowCount() > before)
+        scrollToRule(m_rules->index(dialog.Before_radio->isChecked() ? 0 : before));
+}
+
+void RuleEditor::exportList()
+{
+    const QModelIndex selected = selectedRule();
+    const Policy policy = m_window.PolicyAccept_radio->isChecked() ? Policy::Accept : Policy::Reject;
+    ExportDialog dialog(*m_rules, selected.isValid() ? QList<int>{selected.row()} : QList<int>{}, policy,
+                        *m_window.platform().dialogs, m_window.platform().fileSystem->executableDir(), &m_window);
+    dialog.exec();
 }
 
 void RuleEditor::clear()
@@ -297,6 +354,16 @@ void TForm3::Button2Click()
     m_rules.add();
 }
 
+void TForm3::ImportRules1Click()
+{
+    m_rules.importList();
+}
+
+void TForm3::ExportRules1Click()
+{
+    m_rules.exportList();
+}
+
 void TForm3::Button3Click()
 {
     m_rules.clear();
@@ -356,8 +423,14 @@ QWidget *TForm3::buildSecurityPage()
 
     auto *actions = new QVBoxLayout;
     Button2 = named(new QPushButton(icon("add"), tr("Add Rule"), page), "Button2");
+    ImportRules_btn = named(new QPushButton(icon("import"), tr("Import..."), page), "ImportRules_btn");
+    ImportRules_btn->setToolTip(tr("Add the rules of an address list: CIDR, P2P, DAT or rules.txt"));
+    ExportRules_btn = named(new QPushButton(icon("export"), tr("Export..."), page), "ExportRules_btn");
+    ExportRules_btn->setToolTip(tr("Write the rules, all or the selected one, as an address list"));
     Button3 = named(new QPushButton(icon("clear"), tr("Clear"), page), "Button3");
     actions->addWidget(Button2);
+    actions->addWidget(ImportRules_btn);
+    actions->addWidget(ExportRules_btn);
     actions->addWidget(Button3);
     actions->addStretch(1);
     top->addLayout(actions);

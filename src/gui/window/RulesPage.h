@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QModelIndex>
 #include <QPersistentModelIndex>
+#include <QString>
+#include <optional>
 
 namespace vellamor {
 
@@ -25,6 +28,8 @@ public:
 
     // The rule lines as rules.txt holds them, and as a Save writes them.
     RuleListModel &rules() const { return *m_rules; }
+    // rules.txt as a Save would write it now.
+    QByteArray document() const;
     // What RulesList shows of them.
     RuleFilterModel &shownRules() const { return *m_shown; }
 
@@ -33,7 +38,14 @@ public:
 
     void load();
     void save();
+    // Takes rules.txt anew (nothing given) or the content of an older
+    // version, all or nothing: a file that cannot be read leaves the page as
+    // it is, and the reason is returned.
+    QString reload(const std::optional<QByteArray> &content = std::nullopt);
     void add();
+    // An address list read into the rules, and the rules written out as one.
+    void importList();
+    void exportList();
     void clear();
     void deleteSelected();
     void editSelected();

@@ -1,5 +1,6 @@
 #include "Save.h"
 
+#include "History.h"
 #include "VellamorDesktopMain.h"
 
 #include "common/Error.h"
@@ -68,20 +69,29 @@ void SaveCommand::run()
     }
     if (!m_loaded.confirmReplacing(m_rules.rules().rowCount()))
         return;
+    if (!m_history.confirmOverwrite())
+        return;
 
     w.PageControl1->setCurrentIndex(0);
     // Either raises (the standard error box shows why) and ends the save here:
     // no reload is asked for and no success is reported for an unwritten file.
     w.SaveGlobalConfig();
+    m_history.wrote(LoadedFiles::File::GlobalConfig);
     m_management.updateUsersReloadAction();
     // The users count follows the management service just saved, from the
     // poller's next cycle on, instead of polling the old target until restart.
     w.retargetStatusPoller();
     w.SaveRules();
+    m_history.saved();
     m_loaded.showNote();
     m_unsaved.remember();
     w.Timer3->start();
-    w.platform().dialogs->messageBox(&w, kInformation, QStringLiteral("Information"), platform::Buttons::Ok,
+    // The record of this Save runs on while the box is open; a history that
+    // could not be written before is said here too.
+    QString information = kInformation;
+    if (!m_history.failure().isEmpty())
+        information += TForm3::tr("\n\nThe history was not recorded: %1").arg(m_history.failure());
+    w.platform().dialogs->messageBox(&w, information, QStringLiteral("Information"), platform::Buttons::Ok,
                                      platform::Icon::None);
 }
 

@@ -4,6 +4,7 @@ class QLineEdit;
 
 namespace vellamor {
 
+class HistoryArea;
 class LoadedFiles;
 class ManagementLink;
 class RuleEditor;
@@ -17,8 +18,9 @@ class SaveCommand
 {
 public:
     SaveCommand(TForm3 &window, LoadedFiles &loaded, RuleEditor &rules, ManagementLink &management,
-                UnsavedChanges &unsaved)
-        : m_window(window), m_loaded(loaded), m_rules(rules), m_management(management), m_unsaved(unsaved)
+                UnsavedChanges &unsaved, HistoryArea &history)
+        : m_window(window), m_loaded(loaded), m_rules(rules), m_management(management), m_unsaved(unsaved),
+          m_history(history)
     {
     }
 
@@ -35,6 +37,7 @@ private:
     RuleEditor &m_rules;
     ManagementLink &m_management;
     UnsavedChanges &m_unsaved;
+    HistoryArea &m_history;
 };
 
 } // namespace vellamor

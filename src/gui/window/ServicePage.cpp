@@ -1,6 +1,7 @@
 #include "ServicePage.h"
 
 #include "PageParts.h"
+#include "Tray.h"
 #include "VellamorDesktopMain.h"
 #include "colours/PanelColours.h"
 #include "common/AppInfo.h"
@@ -162,6 +163,8 @@ void ServiceMonitor::show(ServiceDisplayState state)
     m_window.ResumeService_lbl->setEnabled(row.enabledLabels & ResumeLabel);
     m_window.UninstallService_lbl->setEnabled(false);
     m_window.InstallService_lbl->setEnabled(false);
+
+    m_tray.serviceStateShown(state, m_window.status_lbl->text(), row.enabledLabels, QDateTime::currentDateTime());
 }
 
 void ServiceMonitor::run(const Command &command)
@@ -176,6 +179,8 @@ void ServiceMonitor::run(const Command &command)
     // handles are gone then and there is nobody left to act for.
     if (m_closed)
         return;
+    // From here on a change the command asks for is the administrator's own.
+    m_tray.commandStarted(command.kind, QDateTime::currentDateTime());
 
     ServiceManager *manager = serviceManager();
     if (!manager || !m_window.ServiceManagerHandle) {
@@ -205,6 +210,8 @@ void ServiceMonitor::run(const Command &command)
 void ServiceMonitor::finish(const Command &command, const ServiceManager::Outcome &outcome)
 {
     m_commandBusy = false;
+    // Nobody sees the box of a hidden window: the desktop says it instead.
+    m_tray.commandFinished(command.kind, outcome.accepted, !m_window.isVisible(), QDateTime::currentDateTime());
     // Success shows nothing: the page follows the service's own state.
     if (outcome.accepted) {
         m_window.StatusBar1->clearMessage();
@@ -226,33 +233,45 @@ void ServiceMonitor::finish(const Command &command, const ServiceManager::Outcom
 
 void TForm3::StartService_lblClick()
 {
-    static const ServiceCommand command{"Are you sure you want to start Vellamor Service?", ServiceManager::Start,
-                                        &ServiceManager::start, "Failed to start service.",
-                                        "Waiting for the service manager to start Vellamor Service..."};
+    static const ServiceCommand command{"Are you sure you want to start Vellamor Service?",
+                                        ServiceManager::Start,
+                                        &ServiceManager::start,
+                                        "Failed to start service.",
+                                        "Waiting for the service manager to start Vellamor Service...",
+                                        ServiceCommandKind::Start};
     m_service.run(command);
 }
 
 void TForm3::StopService_lblClick()
 {
-    static const ServiceCommand command{"Are you sure you want to stop Vellamor Service?", ServiceManager::Stop,
-                                        &ServiceManager::stop, "Failed to stop service.",
-                                        "Waiting for the service manager to stop Vellamor Service..."};
+    static const ServiceCommand command{"Are you sure you want to stop Vellamor Service?",
+                                        ServiceManager::Stop,
+                                        &ServiceManager::stop,
+                                        "Failed to stop service.",
+                                        "Waiting for the service manager to stop Vellamor Service...",
+                                        ServiceCommandKind::Stop};
     m_service.run(command);
 }
 
 void TForm3::PauseService_lblClick()
 {
-    static const ServiceCommand command{
-        "Are you sure you want to pause Vellamor Service?", ServiceManager::PauseContinue, &ServiceManager::pause,
-        "Failed to pause service.", "Waiting for the service manager to pause Vellamor Service..."};
+    static const ServiceCommand command{"Are you sure you want to pause Vellamor Service?",
+                                        ServiceManager::PauseContinue,
+                                        &ServiceManager::pause,
+                                        "Failed to pause service.",
+                                        "Waiting for the service manager to pause Vellamor Service...",
+                                        ServiceCommandKind::Pause};
     m_service.run(command);
 }
 
 void TForm3::ResumeService_lblClick()
 {
-    static const ServiceCommand command{
-        "Are you sure you want to resume Vellamor Service?", ServiceManager::PauseContinue, &ServiceManager::resume,
-        "Failed to resume service.", "Waiting for the service manager to resume Vellamor Service..."};
+    static const ServiceCommand command{"Are you sure you want to resume Vellamor Service?",
+                                        ServiceManager::PauseContinue,
+                                        &ServiceManager::resume,
+                                        "Failed to resume service.",
+                                        "Waiting for the service manager to resume Vellamor Service...",
+                                        ServiceCommandKind::Resume};
     m_service.run(command);
 }
 
@@ -318,6 +337,7 @@ void TForm3::ShowServiceStatus(ServiceDisplayState state)
 void TForm3::Timer2Timer()
 {
     RefreshServiceStatus();
+    m_tray.timePassed(QDateTime::currentDateTime());
 }
 
 void TForm3::ShowLog_lblClick()

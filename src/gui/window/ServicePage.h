@@ -2,6 +2,7 @@
 
 #include "ServiceManager.h"
 #include "service/ServiceState.h"
+#include "service/ServiceWatch.h"
 #include "service/UniqueServiceHandle.h"
 
 #include <QColor>
@@ -12,13 +13,14 @@ namespace vellamor {
 
 class ServiceLogWindow;
 class TForm3;
+class TrayArea;
 
 // The Service page's watch over the service: the handles it opens, the state
 // it shows and the commands it sends, one at a time, and the server's log.
 class ServiceMonitor
 {
 public:
-    explicit ServiceMonitor(TForm3 &window) : m_window(window) {}
+    ServiceMonitor(TForm3 &window, TrayArea &tray) : m_window(window), m_tray(tray) {}
 
     // One of the four commands of the page.
     struct Command
@@ -29,6 +31,7 @@ public:
                                                   platform::ServiceManager::Reply<platform::ServiceManager::Outcome>);
         const char *failure;
         const char *waiting; // in the status bar while the request is under way
+        ServiceCommandKind kind;
     };
 
     void open();
@@ -54,6 +57,7 @@ private:
     handleReply(std::function<void(UniqueServiceHandle)> then);
 
     TForm3 &m_window;
+    TrayArea &m_tray;
     bool m_closed = false;
     bool m_opening = false;     // the monitor's handles are on their way
     bool m_queryBusy = false;   // a status query is under way

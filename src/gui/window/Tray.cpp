@@ -181,4 +181,42 @@ void TrayArea::notify(const ServiceNotification &notice)
                             notice.urgent ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
 }
 
+void TrayArea::notifyAll(const QList<ServiceNotification> &notices)
+{
+    for (const ServiceNotification &notice : notices)
+        notify(notice);
+}
+
+void TrayArea::serviceStateShown(ServiceDisplayState state, const QString &caption, unsigned enabledCommands,
+                                 const QDateTime &at)
+{
+    setServiceState(state, caption, enabledCommands);
+    notifyAll(m_watch.serviceStateShown(state, at));
+}
+
+void TrayArea::managementAnswered(const QDateTime &at)
+{
+    notifyAll(m_watch.managementAnswered(at));
+}
+
+void TrayArea::managementUnanswered(const QDateTime &at)
+{
+    notifyAll(m_watch.managementUnanswered(at));
+}
+
+void TrayArea::timePassed(const QDateTime &at)
+{
+    notifyAll(m_watch.timePassed(at));
+}
+
+void TrayArea::commandStarted(ServiceCommandKind command, const QDateTime &at)
+{
+    m_watch.commandStarted(command, at);
+}
+
+void TrayArea::commandFinished(ServiceCommandKind command, bool accepted, bool windowHidden, const QDateTime &at)
+{
+    notifyAll(m_watch.commandFinished(command, accepted, windowHidden, at));
+}
+
 } // namespace vellamor

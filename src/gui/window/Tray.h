@@ -24,6 +24,10 @@ namespace vellamor {
 // said about it; the notices still go to the desktop's notification service
 // where there is one. A desktop whose area comes up after us (we may be
 // started at login before it) is looked for again for a while.
+//
+// It also keeps the ServiceWatch: the window reports what it shows and what
+// its commands did, with the time, and whatever the watch finds worth saying
+// goes out as a notice.
 class TrayArea : public QObject
 {
     Q_OBJECT
@@ -56,6 +60,16 @@ public Q_SLOTS:
     void setUsersCaption(const QString &caption);
     void notify(const vellamor::ServiceNotification &notice);
 
+public:
+    // The window's events, for the watch; each notice it returns is shown.
+    void serviceStateShown(ServiceDisplayState state, const QString &caption, unsigned enabledCommands,
+                           const QDateTime &at);
+    void managementAnswered(const QDateTime &at);
+    void managementUnanswered(const QDateTime &at);
+    void timePassed(const QDateTime &at);
+    void commandStarted(ServiceCommandKind command, const QDateTime &at);
+    void commandFinished(ServiceCommandKind command, bool accepted, bool windowHidden, const QDateTime &at);
+
 Q_SIGNALS:
     // The icon was activated, or "Open ..." chosen: show and raise the window.
     void openRequested();
@@ -71,6 +85,7 @@ private:
     void lookAgain();
     void updateIcon();
     void updateToolTip();
+    void notifyAll(const QList<ServiceNotification> &notices);
 
     std::shared_ptr<platform::Notifications> m_notifications;
     std::unique_ptr<QMenu> m_menu; // a menu has no parent widget to own it
@@ -87,6 +102,8 @@ private:
     QString m_stateCaption;
     QString m_usersCaption;
     QString m_iconResource;
+
+    ServiceWatch m_watch;
 };
 
 } // namespace vellamor

@@ -59,6 +59,31 @@ void UnsavedChanges::remember()
     m_window.setWindowModified(!m_loaded.allInFull());
 }
 
+// The policy choice (the last) belongs to rules.txt, everything else but the
+// rule lines to gc.xml.
+void UnsavedChanges::remember(LoadedFiles::File file)
+{
+    const State now = current();
+    if (file == LoadedFiles::File::Rules) {
+        m_saved.choices.last() = now.choices.last();
+        m_rules->markSaved();
+    } else {
+        const bool policy = m_saved.choices.last();
+        m_saved = now;
+        m_saved.choices.last() = policy;
+    }
+    update();
+}
+
+bool UnsavedChanges::edited(LoadedFiles::File file) const
+{
+    const State now = current();
+    if (file == LoadedFiles::File::Rules)
+        return now.choices.last() != m_saved.choices.last() || !m_rules->sameAsMarked();
+    return now.texts != m_saved.texts || now.lists != m_saved.lists ||
+           now.choices.mid(0, 2) != m_saved.choices.mid(0, 2);
+}
+
 void UnsavedChanges::scheduleCheck()
 {
     // One comparison for a burst of changes (a load, a move of every address).

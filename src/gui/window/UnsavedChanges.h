@@ -1,11 +1,12 @@
 #pragma once
 
+#include "LoadedFiles.h"
+
 #include <QList>
 #include <QStringList>
 
 namespace vellamor {
 
-class LoadedFiles;
 class ManagementLink;
 class RuleListModel;
 class TForm3;
@@ -25,6 +26,11 @@ public:
     void watch(RuleListModel &rules);
     // What the controls hold now is what the files hold.
     void remember();
+    // The same for one file only, after it was loaded anew: the other's
+    // edits stay marked.
+    void remember(LoadedFiles::File file);
+    // Whether the window holds edits of that file.
+    bool edited(LoadedFiles::File file) const;
     // Sets the mark from what the controls hold now.
     void update();
     // Asks before unsaved changes are lost: true when the window may close now.

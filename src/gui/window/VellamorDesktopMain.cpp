@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
@@ -40,6 +42,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vellamor {
 
@@ -52,6 +56,18 @@ struct ConfigPage
     const char *title;
     const char *subtitle;
 };
+
+// The one piece of state kept outside the server's directory: the user's own
+// choices about this panel, under the user's configuration folder.
+std::unique_ptr<QSettings> panelSettings()
+{
+    // Named here rather than through the application object, which a test or
+    // a tool may have named otherwise.
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vellamor"),
+                                       kApplicationTitle);
+}
+
+const QString kKeepRunningKey = QStringLiteral("keepRunningInNotificationArea");
 
 constexpr ConfigPage kConfigPages[] = {
     {"General", "General Options", "Configure various startup and general options"},
@@ -68,8 +84,10 @@ using namespace pageparts;
 
 TForm3::TForm3(platform::Platform platform, QWidget *parent)
     : QMainWindow(parent), m_platform(std::move(platform)), m_errors(m_platform.dialogs), m_loaded(*this),
-      m_bindings(*this), m_config(*this, m_loaded), m_rules(*this, m_loaded), m_service(*this), m_management(*this),
-      m_unsaved(*this, m_loaded, m_management), m_save(*this, m_loaded, m_rules, m_management, m_unsaved)
+      m_bindings(*this), m_config(*this, m_loaded), m_rules(*this, m_loaded), m_tray(m_platform.notifications),
+      m_service(*this, m_tray), m_management(*this), m_unsaved(*this, m_loaded, m_management),
+      m_history(*this, m_loaded, m_config, m_rules, m_unsaved),
+      m_save(*this, m_loaded, m_rules, m_management, m_unsaved, m_history)
 {
     // Every outside service has to be there before the first event can use it.
     if (!m_platform.dialogs || !m_platform.fileSystem || !m_platform.desktop || !m_platform.serviceManager ||
@@ -90,7 +108,13 @@ TForm3::TForm3(platform::Platform platform, QWidget *parent)
     PageControl1->addTab(buildServicePage(), icon("service"), tr("Service"));
     PageControl1->addTab(buildConfigurationPage(), icon("configuration"), tr("Configuration"));
     PageControl1->setCurrentIndex(0);
-    setCentralWidget(PageControl1);
+    auto *pages = new QWidget(this);
+    auto *pagesLayout = new QVBoxLayout(pages);
+    pagesLayout->setContentsMargins(0, 0, 0, 0);
+    pagesLayout->setSpacing(0);
+    pagesLayout->addWidget(m_history.buildBar());
+    pagesLayout->addWidget(PageControl1, 1);
+    setCentralWidget(pages);
 
     StatusBar1 = named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setFixedHeight(19);
@@ -135,6 +159,8 @@ void TForm3::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // The last Save's record is written whole before the panel goes.
+    m_history.finish();
     Timer1->stop();
     Timer2->stop();
     Timer3->stop();
@@ -152,6 +178,16 @@ void TForm3::buildMenus()
     Intelligent1 = named(MainMenu1->addMenu(tr("System")), "Intelligent1");
     ReloadUsers1 = named(Intelligent1->addAction(icon("reload-users"), tr("Reload Users on Server")), "ReloadUsers1");
     ReloadUsers1->setEnabled(false);
+    ConfigurationHistory1 =
+        named(Intelligent1->addAction(icon("history"), tr("Configuration History...")), "ConfigurationHistory1");
+    named(Intelligent1->addSeparator(), "TraySeparator1");
+    KeepRunning1 = named(Intelligent1->addAction(tr("Keep Running in the Notification Area")), "KeepRunning1");
+    KeepRunning1->setCheckable(true);
+    KeepRunning1->setChecked(keepsRunning());
+    StartAtLogin1 = named(Intelligent1->addAction(tr("Start at Login")), "StartAtLogin1");
+    StartAtLogin1->setCheckable(true);
+    StartAtLogin1->setEnabled(bool(m_platform.autostart));
+    StartAtLogin1->setChecked(m_platform.autostart && m_platform.autostart->isEnabled());
     N1 = named(Intelligent1->addSeparator(), "N1");
     Exit1 = named(Intelligent1->addAction(icon("exit"), tr("Exit")), "Exit1");
 
@@ -166,6 +202,9 @@ void TForm3::buildMenus()
     N2 = named(PopupMenu1->addSeparator(), "N2");
     MoveRuleUp1 = named(PopupMenu1->addAction(icon("move-up"), tr("Move Up")), "MoveRuleUp1");
     MoveRuleDown1 = named(PopupMenu1->addAction(icon("move-down"), tr("Move Down")), "MoveRuleDown1");
+    named(PopupMenu1->addSeparator(), "ListsSeparator1");
+    ImportRules1 = named(PopupMenu1->addAction(icon("import"), tr("Import...")), "ImportRules1");
+    ExportRules1 = named(PopupMenu1->addAction(icon("export"), tr("Export...")), "ExportRules1");
     // The keys work in the rule list (added to it with the list); the menu
     // shows them beside the items.
     EditRule1->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
@@ -188,6 +227,11 @@ void TForm3::buildToolBar()
     ToolButton9->setToolTip(tr("Exit"));
     ToolButton9->setAutoRaise(true);
     ToolBar1->addWidget(ToolButton9);
+    HistoryButton = named(new QToolButton(ToolBar1), "HistoryButton");
+    HistoryButton->setIcon(icon("history"));
+    HistoryButton->setToolTip(tr("Configuration History"));
+    HistoryButton->setAutoRaise(true);
+    ToolBar1->addWidget(HistoryButton);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 }
 
@@ -201,6 +245,8 @@ QWidget *TForm3::buildConfigurationPage()
 
     TreeView1 = named(new QTreeWidget(TabSheet4Config), "TreeView1");
     TreeView1->setHeaderHidden(true);
+    // Hidden, but still read out: it would say "1", the number of its column.
+    TreeView1->setHeaderLabels({QString()});
     TreeView1->setRootIsDecorated(false);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -254,10 +300,11 @@ void TForm3::attachLayouts()
     // The pages inside first (they were built last), so that each outer
     // layout measures finished pages.
     std::vector<std::pair<QWidget *, std::unique_ptr<QLayout>>> pending = std::exchange(m_unattachedLayouts, {});
-    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-        QLayout *attached = it->second.release();
-        it->first->setLayout(attached);
-        if (it->first->isVisible())
+    std::reverse(pending.begin(), pending.end());
+    for (auto &[page, layout] : pending) {
+        QLayout *attached = layout.release();
+        page->setLayout(attached);
+        if (page->isVisible())
             attached->activate();
     }
 }
@@ -305,11 +352,20 @@ void TForm3::wireEvents()
     wire(Exit1, &QAction::triggered, &TForm3::Exit1Click);
     wire(ReloadUsers1, &QAction::triggered, &TForm3::ReloadUsers1Click);
     // The target may have changed since the last load or save (a test, a tool).
-    connect(Intelligent1, &QMenu::aboutToShow, this, [this] { m_management.updateUsersReloadAction(); });
+    connect(Intelligent1, &QMenu::aboutToShow, this, [this] {
+        m_management.updateUsersReloadAction();
+        // The entry is the user's to remove by hand too.
+        if (m_platform.autostart)
+            StartAtLogin1->setChecked(m_platform.autostart->isEnabled());
+    });
+    wire(KeepRunning1, &QAction::triggered, &TForm3::KeepRunning1Click);
+    wire(StartAtLogin1, &QAction::triggered, &TForm3::StartAtLogin1Click);
     wire(IntelligentPorts1, &QAction::triggered, &TForm3::IntelligentPorts1Click);
     wire(About1, &QAction::triggered, &TForm3::About1Click);
     wire(Delete1, &QAction::triggered, &TForm3::Delete1Click);
     wire(ToolButton9, &QToolButton::clicked, &TForm3::Exit1Click);
+    wire(ConfigurationHistory1, &QAction::triggered, &TForm3::ConfigurationHistory1Click);
+    wire(HistoryButton, &QToolButton::clicked, &TForm3::ConfigurationHistory1Click);
 
     wire(Button1, &QPushButton::clicked, &TForm3::Button1Click);
     wire(Button2, &QPushButton::clicked, &TForm3::Button2Click);
@@ -339,6 +395,10 @@ void TForm3::wireEvents()
     wire(EditRule1, &QAction::triggered, &TForm3::EditRule1Click);
     wire(MoveRuleUp1, &QAction::triggered, &TForm3::MoveRuleUp1Click);
     wire(MoveRuleDown1, &QAction::triggered, &TForm3::MoveRuleDown1Click);
+    wire(ImportRules1, &QAction::triggered, &TForm3::ImportRules1Click);
+    wire(ExportRules1, &QAction::triggered, &TForm3::ExportRules1Click);
+    wire(ImportRules_btn, &QPushButton::clicked, &TForm3::ImportRules1Click);
+    wire(ExportRules_btn, &QPushButton::clicked, &TForm3::ExportRules1Click);
     wire(RulesFilter_txt, &QLineEdit::textChanged, &TForm3::RulesFilter_txtChange);
     connect(RulesList, &QAbstractItemView::doubleClicked, this, [this] { guarded([this] { EditRule1Click(); }); });
     connect(RulesList, &RuleListView::rowDropped, this,
@@ -347,6 +407,77 @@ void TForm3::wireEvents()
 
     connect(RulesList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(RulesList->viewport()->mapToGlobal(pos)); });
+    wireTray();
+}
+
+void TForm3::wireTray()
+{
+    connect(&m_tray, &TrayArea::openRequested, this, [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
+    // The page's own handlers: the same question, the same authorisation.
+    connect(&m_tray, &TrayArea::commandRequested, this, [this](ServiceCommandKind command) {
+        guarded([this, command] {
+            switch (command) {
+            case ServiceCommandKind::Start:
+                StartService_lblClick();
+                break;
+            case ServiceCommandKind::Stop:
+                StopService_lblClick();
+                break;
+            case ServiceCommandKind::Pause:
+                PauseService_lblClick();
+                break;
+            case ServiceCommandKind::Resume:
+                ResumeService_lblClick();
+                break;
+            }
+        });
+    });
+    connect(&m_tray, &TrayArea::showLogRequested, this, [this] { guarded([this] { ShowLog_lblClick(); }); });
+    connect(&m_tray, &TrayArea::exitRequested, this, [this] { guarded([this] { Exit1Click(); }); });
+    connect(this, &TForm3::usersStatusShown, &m_tray, &TrayArea::setUsersCaption);
+}
+
+bool TForm3::keepsRunning() const
+{
+    return panelSettings()->value(kKeepRunningKey, false).toBool();
+}
+
+void TForm3::KeepRunning1Click()
+{
+    const std::unique_ptr<QSettings> settings = panelSettings();
+    settings->setValue(kKeepRunningKey, KeepRunning1->isChecked());
+    settings->sync();
+    if (settings->status() != QSettings::NoError) {
+        KeepRunning1->setChecked(!KeepRunning1->isChecked());
+        throw Error(QStringLiteral("Could not save the setting in %1").arg(settings->fileName()));
+    }
+}
+
+void TForm3::StartAtLogin1Click()
+{
+    const bool wanted = StartAtLogin1->isChecked();
+    if (const std::optional<QString> failure = m_platform.autostart->setEnabled(wanted)) {
+        // The entry is as it was: so is the check.
+        StartAtLogin1->setChecked(!wanted);
+        throw Error(*failure);
+    }
+}
+
+void TForm3::startInTray()
+{
+    // Hidden, the window never gets painted or activated; a message box
+    // closing while it is hidden must not end the program either.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QTimer::singleShot(0, this, [this] { guarded([this] { FormActivate(); }); });
+    // The look-again tick comes first at the same delay: give it the time.
+    QTimer::singleShot(TrayArea::kLookAgainMs + 1000, this, [this] {
+        if (!m_tray.isShown() && !m_shutDown)
+            showNormal();
+    });
 }
 
 void TForm3::guarded(const std::function<void()> &handler)
@@ -381,6 +512,7 @@ void TForm3::FormCreate()
     // What start-up loaded is what the files hold: no changes yet, unless a
     // file is shown only in part.
     m_unsaved.remember();
+    m_history.start();
 }
 
 void TForm3::FormActivate()
@@ -408,7 +540,16 @@ void TForm3::TreeView1Change(QTreeWidgetItem *node)
 
 void TForm3::Exit1Click()
 {
-    close();
+    // Exit ends the program even when the close box only hides the window;
+    // a close the user called off leaves the close box as it was.
+    m_exiting = true;
+    if (!close())
+        m_exiting = false;
+}
+
+void TForm3::ConfigurationHistory1Click()
+{
+    m_history.showWindow();
 }
 
 void TForm3::IntelligentPorts1Click()
@@ -460,6 +601,13 @@ void TForm3::afterFirstPaint(std::function<void()> work)
 
 void TForm3::closeEvent(QCloseEvent *event)
 {
+    if (!m_exiting && !m_shutDown && m_tray.isShown() && keepsRunning()) {
+        // Only the window goes: the tray keeps watching, and its Exit ends.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        event->ignore();
+        hide();
+        return;
+    }
     bool mayClose = true;
     guarded([this, &mayClose] { mayClose = m_shutDown || m_unsaved.confirmClose(); });
     if (!mayClose) {
@@ -468,6 +616,11 @@ void TForm3::closeEvent(QCloseEvent *event)
     }
     shutDown();
     event->accept();
+    // The window was hidden when it closed: nothing else ends the loop.
+    if (!QGuiApplication::quitOnLastWindowClosed()) {
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        QCoreApplication::exit(0);
+    }
 }
 
 } // namespace vellamor

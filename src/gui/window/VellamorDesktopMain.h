@@ -2,12 +2,14 @@
 
 #include "BindingLists.h"
 #include "GlobalConfigForm.h"
+#include "History.h"
 #include "LoadedFiles.h"
 #include "ManagementPage.h"
 #include "Platform.h"
 #include "RulesPage.h"
 #include "Save.h"
 #include "ServicePage.h"
+#include "Tray.h"
 #include "UnsavedChanges.h"
 #include "config/ManagementSettings.h"
 #include "dialogs/ErrorReporter.h"
@@ -66,6 +68,8 @@ class SvgPicture;
 //   Save                SaveCommand: the checks and order of a Save, the browse buttons
 //   LoadedFiles         how much of each file the window shows, and the load note
 //   UnsavedChanges      the modified mark and the question before closing
+//   Tray                TrayArea: the notification area's icon, menu and notices (core: service/ServiceWatch)
+//   HistoryArea         history.git, the files' outside changes and their bar (core: history/)
 // A new area adds its file pair, one member below, and its page builder.
 // An area gets the window and the other areas it uses at construction, and
 // keeps its state private: a test reaches the window through the objectNames.
@@ -90,6 +94,15 @@ public:
     const platform::Platform &platform() const { return m_platform; }
     // The Security page's rule lines, which RulesList shows (for tests and tools).
     RuleListModel *rulesModel() const { return &m_rules.rules(); }
+    // The icon in the notification area, told what the Service page shows.
+    TrayArea &tray() { return m_tray; }
+
+    // Started with `--tray`: nothing is shown, and what the window's first
+    // activation starts (the poller, the service monitor) starts now. Where
+    // no notification area turns up in time, the window is shown after all.
+    void startInTray();
+    // The configuration history and the restore of an older version.
+    HistoryArea &historyArea() { return m_history; }
 
     // Runs an event handler the way the window's own events run: an error it
     // raises and does not handle goes to the standard error box.
@@ -101,6 +114,7 @@ public:
     void TreeView1Change(QTreeWidgetItem *node);
     void Exit1Click();
     void ReloadUsers1Click();
+    void ConfigurationHistory1Click();
     void IntelligentPorts1Click();
     void About1Click();
     void Button1Click(); // Save
@@ -110,6 +124,8 @@ public:
     void EditRule1Click();
     void MoveRuleUp1Click();
     void MoveRuleDown1Click();
+    void ImportRules1Click(); // "Import...", beside Add Rule and in PopupMenu1
+    void ExportRules1Click(); // "Export..."
     void RulesFilter_txtChange();
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -160,7 +176,10 @@ public:
     // --- Controls ---------------------------------------------------------------
     QMenuBar *MainMenu1 = nullptr;
     QMenu *Intelligent1 = nullptr;
-    QAction *ReloadUsers1 = nullptr; // "Reload Users on Server": starts Timer1
+    QAction *ReloadUsers1 = nullptr;          // "Reload Users on Server": starts Timer1
+    QAction *ConfigurationHistory1 = nullptr; // "Configuration History..."
+    QAction *KeepRunning1 = nullptr;          // "Keep Running in the Notification Area", off by default
+    QAction *StartAtLogin1 = nullptr;         // "Start at Login": the user's autostart entry
     QAction *N1 = nullptr;
     QAction *Exit1 = nullptr;
     QMenu *Help1 = nullptr;
@@ -173,9 +192,12 @@ public:
     QAction *N2 = nullptr;
     QAction *MoveRuleUp1 = nullptr;   // "Move Up", also Ctrl+Up in RulesList
     QAction *MoveRuleDown1 = nullptr; // "Move Down", also Ctrl+Down in RulesList
+    QAction *ImportRules1 = nullptr;
+    QAction *ExportRules1 = nullptr;
 
     QToolBar *ToolBar1 = nullptr;
     QToolButton *ToolButton9 = nullptr;
+    QToolButton *HistoryButton = nullptr; // opens the configuration history
     QTabWidget *PageControl1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
 
@@ -250,6 +272,8 @@ public:
     QRadioButton *PolicyAccept_radio = nullptr;
     QPushButton *Button2 = nullptr;
     QPushButton *Button3 = nullptr;
+    QPushButton *ImportRules_btn = nullptr;
+    QPushButton *ExportRules_btn = nullptr;
     QGroupBox *GroupBox12 = nullptr;
     // The rule lines, shown through the rule set model below.
     QLabel *PolicyNote_lbl = nullptr; // shown while no rule accepts anyone under "Reject All"
@@ -297,6 +321,11 @@ private:
     // A page of the configuration notebook: its header band, then `body`.
     QWidget *configPage(const char *name, int index, QVBoxLayout **body);
     void wireEvents();
+    void wireTray();
+    void KeepRunning1Click();
+    void StartAtLogin1Click();
+    // Whether the close box hides the window to the notification area.
+    bool keepsRunning() const;
     // Stops the timers, the poller and the commands under way, and closes the
     // service handles; once, at close or at destruction, whichever comes first.
     void shutDown();
@@ -335,15 +364,19 @@ private:
     platform::Platform m_platform;
     ErrorReporter m_errors;
     bool m_shutDown = false;
+    // Set by Exit: that close ends the program even with Keep Running on.
+    bool m_exiting = false;
 
     // --- The areas, in the order they are made ------------------------------
     LoadedFiles m_loaded;
     BindingLists m_bindings;
     GlobalConfigForm m_config;
     RuleEditor m_rules;
+    TrayArea m_tray;
     ServiceMonitor m_service;
     ManagementLink m_management;
     UnsavedChanges m_unsaved;
+    HistoryArea m_history;
     SaveCommand m_save;
 };
 
