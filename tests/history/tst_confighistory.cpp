@@ -119,6 +119,7 @@ void TestConfigHistory::everySaveKeptAndReadableByGit()
     QTemporaryDir dir;
     ConfigHistory history(dir.path());
     history.setAuthor(QStringLiteral("alice"));
+    QVERIFY(history.recordFound({}).ok() && !QFile::exists(dir.filePath("history.git"))); // nothing to keep yet
     QList<ConfigSnapshot> saved{{config("8080"), rules(300)}};
     QVERIFY(history.recordFound(saved.first()).recorded);
     QVERIFY(!history.recordFound(saved.first()).recorded); // unchanged: nothing new

@@ -331,6 +331,10 @@ QByteArray treeOf(const ConfigSnapshot &files, QByteArray &configId, QByteArray 
 HistoryOutcome ConfigHistory::record(const ConfigSnapshot &files, const QString &note, bool found)
 {
     HistoryOutcome outcome;
+    // A first start in a folder that holds neither file has nothing to keep:
+    // no history.git for it, and no empty first entry.
+    if (found && !files.globalConfig && !files.rules && !QFileInfo::exists(repositoryPath()))
+        return outcome;
     outcome.failure = open(true);
     if (!outcome.ok())
         return outcome;
