@@ -40,7 +40,12 @@ done < <(env | grep '^QT_[A-Za-z0-9_]*=')
 # QtTest's log does not reach standard output from under this Wine: the test
 # writes it to a file, printed here when the test ends.
 log=$(mktemp --suffix=.txt)
-trap 'rm -f "$log"' EXIT
+# What Wine itself prints goes to a file too, shown when the test ends: the
+# processes a program's first start brings up in the prefix (its services,
+# its desktop) outlive the program, and on CTest's pipe they would keep the
+# test open until its timeout.
+wine_said=$(mktemp)
+trap 'rm -f "$log" "$wine_said"' EXIT
 command_line="$(windows_path "$PROGRAM") -o $(windows_path "$log"),txt"
 for argument in "${WINE_REST[@]:1}"; do
     command_line+=" $argument" # none of the tests' arguments holds a blank
@@ -50,7 +55,7 @@ done
 # where an exit that hangs fails; here, once QtTest has written its last line,
 # a process still there after a grace time is ended and the test's own totals
 # decide.
-wine cmd /c "$settings&& $command_line" &
+wine cmd /c "$settings&& $command_line" </dev/null >"$wine_said" 2>&1 &
 wine_pid=$!
 finished_at=
 while kill -0 "$wine_pid" 2>/dev/null; do
@@ -68,6 +73,7 @@ while kill -0 "$wine_pid" 2>/dev/null; do
         kill -KILL "$wine_pid" 2>/dev/null
         wait "$wine_pid" 2>/dev/null
         cat "$log"
+        cat "$wine_said" >&2
         grep -q '^Totals: [0-9]* passed, 0 failed,' "$log"
         exit $?
     fi
@@ -76,4 +82,5 @@ done
 wait "$wine_pid"
 status=$?
 cat "$log"
+cat "$wine_said" >&2
 exit $status
