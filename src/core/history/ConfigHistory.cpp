@@ -206,15 +206,33 @@ struct ConfigHistory::Repository
     }
 };
 
+namespace {
+
+// libgit2 stays initialised from the first history to the end of the
+// process. Its last shutdown drops the key of the per-thread state it keeps,
+// and a recording thread that is still ending then (QThread::wait returns
+// before a thread's own destructors have run) would lose its state to a leak.
+void keepLibgit2()
+{
+    static const struct Libgit2
+    {
+        Libgit2() { git_libgit2_init(); }
+        ~Libgit2() { git_libgit2_shutdown(); }
+        Libgit2(const Libgit2 &) = delete;
+        Libgit2 &operator=(const Libgit2 &) = delete;
+    } libgit2;
+}
+
+} // namespace
+
 ConfigHistory::ConfigHistory(QString serverDir) : m_serverDir(std::move(serverDir)), m_author(loginName())
 {
-    git_libgit2_init();
+    keepLibgit2();
 }
 
 ConfigHistory::~ConfigHistory()
 {
     m_repo.reset();
-    git_libgit2_shutdown();
 }
 
 QString ConfigHistory::repositoryPath() const
