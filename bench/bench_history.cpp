@@ -6,6 +6,7 @@
 //
 // Usage: bench_history [--saves N]   (default 1,000)
 
+#include "HistorySets.h"
 #include "ProcessMeasures.h"
 #include "config/AtomicFile.h"
 #include "history/ConfigHistory.h"
@@ -20,35 +21,9 @@
 #include <vector>
 
 using namespace vellamor;
+using namespace vellamor::bench::history_sets;
 
 namespace {
-
-constexpr int kRules = 100000;
-
-QByteArray rule(QRandomGenerator &random)
-{
-    const quint32 a = random.generate();
-    return "REJECT " + QByteArray::number(a >> 24) + '.' + QByteArray::number((a >> 16) & 255) + '.' +
-           QByteArray::number((a >> 8) & 255) + ".0/24";
-}
-
-QByteArray compose(const QByteArrayList &rules)
-{
-    QByteArray file = "POLICY ACCEPT\r\n";
-    file.reserve(rules.size() * 24 + 16);
-    for (const QByteArray &r : rules)
-        file += r + "\r\n";
-    return file;
-}
-
-const QByteArray kConfig = "<global><ACC><port>8080</port><maxcon>0</maxcon><logdir>/srv/logs</logdir><cert/><key/>"
-                           "<IP>127.0.0.1</IP></ACC><Management><port>1011</port><password>pw</password>"
-                           "<IP>127.0.0.1</IP></Management></global>";
-
-double ms(const QElapsedTimer &clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
 
 double median(std::vector<double> v)
 {
